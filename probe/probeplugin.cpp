@@ -1,0 +1,107 @@
+#include "banlist.h"
+#include "hostcallback.h"
+#include "vst2.h"
+
+#include "scanner/pluginscanner.h"
+#include "scanner/quoted.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QLibrary>
+
+namespace {
+
+constexpr int kTextBufferSize = 256;
+
+struct TextBuffer
+{
+    char bytes[kTextBufferSize] = {};
+
+    // Plug-ins may fill the buffer without a terminating zero: never look
+    // past its end.
+    QString text() const { return QString::fromLatin1(bytes, int(qstrnlen(bytes, sizeof bytes))); }
+};
+
+intptr_t dispatch(Vst2::AEffect *effect, int32_t opcode, void *ptr = nullptr)
+{
+    return effect->dispatcher(effect, opcode, 0, 0, ptr, 0.0f);
+}
+
+Vst2::EntryPoint resolveEntryPoint(QLibrary &library)
+{
+    QFunctionPointer entry = library.resolve("VSTPluginMain");
+    if (!entry)
+        entry = library.resolve("main");
+    return reinterpret_cast<Vst2::EntryPoint>(entry);
+}
+
+void inspectInstrument(Vst2::AEffect *effect, const QString &path, PluginInfo &info)
+{
+    // Instruments are not asked for names, but they are opened and closed:
+    // some start worker threads with the instance and stop them only in
+    // effClose, and unloading the library under a running thread crashes.
+    dispatch(effect, Vst2::effOpen);
+    info.instrument = true;
+    info.pluginfn = path;
+    info.name = QFileInfo(path).fileName();
+    info.type = QStringLiteral("VST");
+    info.inchans = effect->numInputs;
+    info.outchans = effect->numOutputs;
+    dispatch(effect, Vst2::effClose);
+}
+
+void inspectEffect(Vst2::AEffect *effect, const QString &path, PluginInfo &info)
+{
+    dispatch(effect, Vst2::effOpen);
+
+    TextBuffer effectName;
+    TextBuffer vendor;
+    TextBuffer product;
+    dispatch(effect, Vst2::effGetEffectName, effectName.bytes);
+    dispatch(effect, Vst2::effGetVendorString, vendor.bytes);
+    dispatch(effect, Vst2::effGetProductString, product.bytes);
+
+    QString name = effectName.text();
+    if (name.isEmpty())
+        name = product.text();
+    if (name.isEmpty())
+        name = QFileInfo(path).baseName();
+
+    info.pluginfn = path;
+    info.name = name;
+    info.type = QStringLiteral("VST");
+    info.vendor = vendor.text();
+    // Channel counts may only be settled once the effect is open.
+    info.inchans = effect->numInputs;
+    info.outchans = effect->numOutputs;
+
+    dispatch(effect, Vst2::effClose);
+}
+
+} // namespace
+
+PluginInfo PluginScanner::probePlugin(QString path) const
+{
+    PluginInfo info;
+
+    if (!bannedEntryIn(path).isEmpty()) {
+        qDebug().noquote() << quoted(path) << QStringLiteral(" : plugin dll is in ban list!");
+        return info;
+    }
+
+    // Load by absolute path so that a relative argument loads the file that
+    // exists here, not a namesake from the loader's search path.
+    QLibrary library(QFileInfo(path).absoluteFilePath());
+    if (library.load() && library.isLoaded()) {
+        if (const Vst2::EntryPoint entry = resolveEntryPoint(library)) {
+            if (Vst2::AEffect *effect = entry(hostCallback)) {
+                if (effect->flags & Vst2::effFlagsIsSynth)
+                    inspectInstrument(effect, path, info);
+                else
+                    inspectEffect(effect, path, info);
+            }
+        }
+    }
+    library.unload();
+    return info;
+}

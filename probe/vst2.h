@@ -1,0 +1,104 @@
+// The slice of the VST 2.x binary interface that the probe speaks: the effect
+// record up to its flags, the dispatcher and host-callback shapes, the time
+// block handed out for audioMasterGetTime, and the opcodes we send or answer.
+// Written from the published interface; nothing here is used beyond the probe
+// and the plug-ins built for testing it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Both directions of the interface use the C calling convention; a 32-bit
+// Windows build has to say so, everywhere else it is already the default.
+#if defined(_WIN32)
+#define VST2_CALL __cdecl
+#else
+#define VST2_CALL
+#endif
+
+namespace Vst2 {
+
+struct AEffect;
+
+using HostCallback = intptr_t(VST2_CALL *)(AEffect *effect, int32_t opcode, int32_t index,
+                                           intptr_t value, void *ptr, float opt);
+using DispatcherProc = intptr_t(VST2_CALL *)(AEffect *effect, int32_t opcode, int32_t index,
+                                             intptr_t value, void *ptr, float opt);
+using EntryPoint = AEffect *(VST2_CALL *)(HostCallback host);
+
+// Only the leading part of the record is declared: the probe reads nothing
+// past flags, and the plug-in owns the rest of the allocation.
+struct AEffect
+{
+    int32_t magic;
+    DispatcherProc dispatcher;
+    void *process;      // deprecated accumulating process, unused
+    void *setParameter; // unused by the probe
+    void *getParameter; // unused by the probe
+    int32_t numPrograms;
+    int32_t numParams;
+    int32_t numInputs;
+    int32_t numOutputs;
+    int32_t flags;
+};
+
+struct VstTimeInfo
+{
+    double samplePos;
+    double sampleRate;
+    double nanoSeconds;
+    double ppqPos;
+    double tempo;
+    double barStartPos;
+    double cycleStartPos;
+    double cycleEndPos;
+    int32_t timeSigNumerator;
+    int32_t timeSigDenominator;
+    int32_t smpteOffset;
+    int32_t smpteFrameRate;
+    int32_t samplesToNextClock;
+    int32_t flags;
+};
+
+// Dispatcher opcodes (host to plug-in).
+enum : int32_t {
+    effOpen = 0,
+    effClose = 1,
+    effGetEffectName = 45,
+    effGetVendorString = 47,
+    effGetProductString = 48,
+};
+
+// Host-callback opcodes (plug-in to host) that get an answer other than 0.
+enum : int32_t {
+    audioMasterAutomate = 0,
+    audioMasterVersion = 1,
+    audioMasterIdle = 3,
+    audioMasterGetTime = 7,
+    audioMasterGetCurrentProcessLevel = 23,
+    audioMasterBeginEdit = 43,
+    audioMasterEndEdit = 44,
+};
+
+constexpr int32_t effFlagsIsSynth = 1 << 8;
+constexpr intptr_t kHostVersion = 2400;
+constexpr intptr_t kVstProcessLevelUser = 1;
+
+// Plug-ins are compiled against the same layout on both word sizes; a
+// mismatch here would make every field read garbage.
+static_assert(sizeof(intptr_t) == sizeof(void *), "pointer-sized values are intptr_t");
+static_assert(sizeof(float) == 4 && sizeof(double) == 8, "IEEE single and double");
+static_assert(sizeof(VstTimeInfo) == 88, "VstTimeInfo is 88 bytes on every platform");
+static_assert(offsetof(VstTimeInfo, timeSigNumerator) == 64, "eight doubles lead the time block");
+static_assert(offsetof(AEffect, dispatcher) == sizeof(void *), "dispatcher follows the magic");
+#if INTPTR_MAX == INT64_MAX
+static_assert(offsetof(AEffect, numInputs) == 48 && offsetof(AEffect, numOutputs) == 52
+                  && offsetof(AEffect, flags) == 56,
+              "64-bit AEffect layout");
+#else
+static_assert(offsetof(AEffect, numInputs) == 28 && offsetof(AEffect, numOutputs) == 32
+                  && offsetof(AEffect, flags) == 36,
+              "32-bit AEffect layout");
+#endif
+
+} // namespace Vst2

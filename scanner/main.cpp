@@ -1,0 +1,54 @@
+// OmbrelPluginScanner: examines one VST 2.x plug-in for a host, in a process
+// of its own so that a plug-in that crashes takes only this process down.
+//
+// Usage: OmbrelPluginScanner <plugin path> [ignored...]
+//
+// Exit code (the host's contract, see scanner/outcome.h):
+//   0  the plug-in was named and its record written to the result store
+//   1  no plug-in path was given
+//   3  nothing exists at the path
+//   5  banned, not loadable, no entry point, refused, or nameless
+//   a crash exit when the plug-in's own code faults
+//
+// The result store is the per-user INI file of Kestrune/OmbrelPluginScanner.
+// It is emptied at every start and holds, after a successful scan, the one
+// group named by settingsKeyForPath() of the path.
+
+#include "outcome.h"
+#include "pluginscanner.h"
+#include "quoted.h"
+
+#include "store/identity.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QSettings>
+#include <QStringList>
+
+int main(int argc, char *argv[])
+{
+    int result = OutcomeNoPluginGiven;
+    {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(storeApplicationName());
+        QCoreApplication::setOrganizationName(storeOrganizationName());
+
+        // Emptied before the arguments are looked at, but only written out
+        // by the scan's own flush or when this object closes: a plug-in that
+        // crashes the process leaves the previous run's file untouched.
+        QSettings::setDefaultFormat(QSettings::IniFormat);
+        QSettings store;
+        store.clear();
+
+        const QStringList args = QCoreApplication::arguments();
+        if (args.size() > 1) {
+            const QString &path = args.at(1);
+            qDebug().noquote() << QStringLiteral("scanning plugin") << quoted(path);
+            result = PluginScanner().scanPlugin(path);
+            qDebug().noquote() << quoted(statusText(result));
+        } else {
+            qDebug().noquote() << QStringLiteral("no plugin file given to helper process");
+        }
+    }
+    return result;
+}

@@ -1,0 +1,24 @@
+#include "pluginscanner.h"
+
+#include "outcome.h"
+#include "quoted.h"
+
+#include "store/recordwriter.h"
+
+#include <QDebug>
+#include <QFileInfo>
+
+int PluginScanner::scanPlugin(const QString &path) const
+{
+    // Existence comes first: a missing file is never probed, banned or not.
+    if (!QFileInfo::exists(path))
+        return OutcomeNotFound;
+
+    const PluginInfo info = probePlugin(path);
+    if (info.name.isEmpty())
+        return OutcomeNoName;
+
+    qDebug().noquote() << quoted(info.pluginfn) << quoted(info.name);
+    writePluginRecord(path, info);
+    return OutcomeOk;
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "probe/plugininfo.h"
+
+#include <QString>
+
+// Writes the record as the one group of the path and flushes it. The store
+// emptied at start-up and not yet flushed is written out by this flush, so
+// afterwards the file holds exactly this group. Write errors of the settings
+// facility are not reported.
+void writePluginRecord(const QString &path, const PluginInfo &info);

@@ -1,0 +1,53 @@
+#include "scannerrun.h"
+
+#include <QSettings>
+
+ScanRun runScanner(const QStringList &args, const QString &configHome,
+                   const QProcessEnvironment &extraEnv, const QString &workingDirectory)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    for (const QString &key : extraEnv.keys())
+        env.insert(key, extraEnv.value(key));
+
+    QProcess process;
+    process.setProcessEnvironment(env);
+    if (!workingDirectory.isEmpty())
+        process.setWorkingDirectory(workingDirectory);
+    process.start(QStringLiteral(SCANNER_PATH), args);
+    ScanRun run;
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+        return run;
+    }
+    run.exitStatus = process.exitStatus();
+    run.exitCode = process.exitCode();
+    run.stdoutBytes = process.readAllStandardOutput();
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    run.stderrLines = err.split(QLatin1Char('\n'));
+    if (run.stderrLines.constLast().isEmpty())
+        run.stderrLines.removeLast();
+    return run;
+}
+
+QString storeFilePath(const QString &configHome)
+{
+    return configHome + QStringLiteral("/Kestrune/OmbrelPluginScanner.ini");
+}
+
+StoreContents readStore(const QString &configHome)
+{
+    QSettings store(storeFilePath(configHome), QSettings::IniFormat);
+    StoreContents contents;
+    for (const QString &key : store.allKeys()) {
+        const int slash = key.indexOf(QLatin1Char('/'));
+        contents[key.left(slash)][key.mid(slash + 1)] = store.value(key).toString();
+    }
+    return contents;
+}
+
+QString testPluginPath(const QString &variant)
+{
+    return QStringLiteral(TEST_PLUGIN_DIR "/") + variant + QStringLiteral(TEST_PLUGIN_SUFFIX);
+}

@@ -1,0 +1,231 @@
+// One VST 2 plug-in source, many behaviours: each build picks one with a
+// compile definition named after what it simulates (see CMakeLists.txt).
+//
+// Every variant appends what the host does to it to the file named by
+// OMBREL_TEST_TRACE, one word per event: entry, open, name, vendor,
+// product, close, and unload when the library's destructors run.
+
+#include "probe/vst2.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#define TP_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace {
+
+void trace(const char *event)
+{
+    if (const char *file = std::getenv("OMBREL_TEST_TRACE")) {
+        if (FILE *out = std::fopen(file, "a")) {
+            std::fprintf(out, "%s\n", event);
+            std::fclose(out);
+        }
+    }
+}
+
+__attribute__((destructor)) void traceUnload()
+{
+    trace("unload");
+}
+
+struct Texts
+{
+    std::string name = "Test Effect";
+    std::string vendor = "Kestrune Tests";
+    std::string product = "Test Product";
+};
+
+Texts texts;
+[[maybe_unused]] int32_t flags = 0;
+
+#if defined(TP_INSTRUMENT)
+// Like real instruments that run a worker from the moment the instance
+// exists until effClose: unloading the code under it would crash, so the
+// destructor makes that certain instead of likely.
+std::atomic<bool> workerRunning{false};
+std::thread worker;
+
+void startWorker()
+{
+    workerRunning = true;
+    worker = std::thread([] {
+        while (workerRunning)
+            std::this_thread::yield();
+    });
+}
+
+void stopWorker()
+{
+    workerRunning = false;
+    if (worker.joinable())
+        worker.join();
+}
+
+__attribute__((destructor)) void refuseUnloadWhileRunning()
+{
+    if (worker.joinable()) {
+        trace("unloaded-while-running");
+        std::abort();
+    }
+}
+#endif
+
+void fill(void *buffer, const std::string &text)
+{
+#if defined(TP_UNTERMINATED_NAMES)
+    // Uses every byte and leaves no terminating zero.
+    std::memset(buffer, text.at(0), 256);
+#else
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+#endif
+}
+
+[[maybe_unused]] intptr_t VST2_CALL dispatcher(Vst2::AEffect *effect, int32_t opcode, int32_t, intptr_t, void *ptr, float)
+{
+    switch (opcode) {
+    case Vst2::effOpen:
+        trace("open");
+#if defined(TP_CRASH_IN_OPEN)
+        std::raise(SIGSEGV);
+#endif
+        // Channel counts are settled only once the effect is open.
+        effect->numInputs = 3;
+        effect->numOutputs = 5;
+        return 0;
+    case Vst2::effClose:
+        trace("close");
+#if defined(TP_INSTRUMENT)
+        stopWorker();
+#endif
+        return 0;
+    case Vst2::effGetEffectName:
+        trace("name");
+        fill(ptr, texts.name);
+        return 1;
+    case Vst2::effGetVendorString:
+        trace("vendor");
+        fill(ptr, texts.vendor);
+        return 1;
+    case Vst2::effGetProductString:
+        trace("product");
+        fill(ptr, texts.product);
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+// Asks the host for the time block from several threads at once, as the
+// very first callbacks; every thread must get the same all-zero block.
+[[maybe_unused]] std::string timeFromThreads(Vst2::HostCallback host)
+{
+    constexpr int kThreads = 8;
+    std::atomic<int> waiting{kThreads};
+    std::vector<intptr_t> answers(kThreads);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            --waiting;
+            while (waiting > 0)
+                std::this_thread::yield();
+            answers[i] = host(nullptr, Vst2::audioMasterGetTime, 0, 0, nullptr, 0.0f);
+        });
+    }
+    for (std::thread &thread : threads)
+        thread.join();
+    const Vst2::VstTimeInfo zero{};
+    for (intptr_t answer : answers) {
+        if (answer != answers[0] || answer == 0)
+            return "time=differ";
+        if (std::memcmp(reinterpret_cast<void *>(answer), &zero, sizeof zero) != 0)
+            return "time=nonzero";
+    }
+    return "time=same";
+}
+
+// Reports the host's answers to the callbacks a plug-in may make from its
+// entry point, before any effect exists.
+[[maybe_unused]] std::string callbackAnswers(Vst2::HostCallback host)
+{
+    auto ask = [host](int32_t opcode) { return host(nullptr, opcode, 0, 0, nullptr, 0.0f); };
+    const intptr_t time = ask(Vst2::audioMasterGetTime);
+    const bool sameTime = time != 0 && ask(Vst2::audioMasterGetTime) == time;
+    const intptr_t others = ask(Vst2::audioMasterAutomate) | ask(Vst2::audioMasterIdle)
+        | ask(Vst2::audioMasterBeginEdit) | ask(Vst2::audioMasterEndEdit) | ask(9999) | ask(-1);
+    return "version=" + std::to_string(ask(Vst2::audioMasterVersion))
+        + " level=" + std::to_string(ask(Vst2::audioMasterGetCurrentProcessLevel))
+        + (sameTime ? " time=same" : " time=differ") + " others=" + std::to_string(others);
+}
+
+[[maybe_unused]] Vst2::AEffect *createEffect([[maybe_unused]] Vst2::HostCallback host)
+{
+    trace("entry");
+#if defined(TP_ENTRY_RETURNS_NULL)
+    return nullptr;
+#else
+#if defined(TP_INSTRUMENT)
+    flags |= Vst2::effFlagsIsSynth;
+    startWorker();
+#elif defined(TP_PRODUCT_NAME_ONLY)
+    texts.name.clear();
+    texts.product = "Foo";
+#elif defined(TP_NO_NAMES)
+    texts.name.clear();
+    texts.product.clear();
+#elif defined(TP_CALLBACK_PROBE)
+    texts.name = callbackAnswers(host);
+#elif defined(TP_THREADED_CALLBACKS)
+    texts.name = timeFromThreads(host);
+#elif defined(TP_UNTERMINATED_NAMES)
+    texts = {"N", "V", "P"};
+#elif defined(TP_LATIN1_NAMES)
+    texts.name = "Caf\xe9 \xb5-Gain";
+    texts.vendor = "M\xfcller & S\xf6hne";
+#endif
+    static Vst2::AEffect effect{};
+    effect.magic = 0x56737450; // 'VstP'
+    effect.dispatcher = dispatcher;
+    effect.numInputs = -1; // only valid after effOpen
+    effect.numOutputs = -1;
+    effect.flags = flags;
+    return &effect;
+#endif
+}
+
+} // namespace
+
+#if defined(TP_BOTH_ENTRY_POINTS) || defined(TP_MAIN_ONLY)
+// Old plug-ins export their entry point as "main"; a C++ function of that
+// name is not allowed, so the symbol name is given directly.
+TP_EXPORT Vst2::AEffect *VST2_CALL legacyMain(Vst2::HostCallback host) __asm__("main");
+TP_EXPORT Vst2::AEffect *VST2_CALL legacyMain(Vst2::HostCallback host)
+{
+    Vst2::AEffect *effect = createEffect(host);
+    texts.name = "via main";
+    return effect;
+}
+#endif
+
+#if defined(TP_NO_ENTRY_POINT)
+// A library, but not a plug-in.
+TP_EXPORT int notAnEntryPoint()
+{
+    return 0;
+}
+#elif !defined(TP_MAIN_ONLY)
+TP_EXPORT Vst2::AEffect *VST2_CALL VSTPluginMain(Vst2::HostCallback host)
+{
+    Vst2::AEffect *effect = createEffect(host);
+#if defined(TP_BOTH_ENTRY_POINTS)
+    texts.name = "via VSTPluginMain";
+#endif
+    return effect;
+}
+#endif
