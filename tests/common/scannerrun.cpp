@@ -31,6 +31,15 @@ ScanRun runScanner(const QStringList &args, const QString &configHome,
     return run;
 }
 
+QProcessEnvironment asanOptions(const QString &options)
+{
+    const QString inherited = QProcessEnvironment::systemEnvironment().value(QStringLiteral("ASAN_OPTIONS"));
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("ASAN_OPTIONS"),
+               inherited.isEmpty() ? options : inherited + QLatin1Char(':') + options);
+    return env;
+}
+
 QString storeFilePath(const QString &configHome)
 {
     return configHome + QStringLiteral("/Kestrune/OmbrelPluginScanner.ini");

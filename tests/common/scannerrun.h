@@ -23,6 +23,10 @@ ScanRun runScanner(const QStringList &args, const QString &configHome,
                    const QProcessEnvironment &extraEnv = QProcessEnvironment(),
                    const QString &workingDirectory = QString());
 
+// Extra AddressSanitizer options for one run, on top of those the test
+// itself was started with; only a sanitizer build reads them.
+QProcessEnvironment asanOptions(const QString &options);
+
 QString storeFilePath(const QString &configHome);
 StoreContents readStore(const QString &configHome);
 
