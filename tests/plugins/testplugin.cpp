@@ -8,6 +8,7 @@
 #include "probe/vst2.h"
 
 #include <atomic>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -94,6 +95,9 @@ void fill(void *buffer, const std::string &text)
         trace("open");
 #if defined(TP_CRASH_IN_OPEN)
         std::raise(SIGSEGV);
+#elif defined(TP_HANG_IN_OPEN)
+        for (;;)
+            std::this_thread::sleep_for(std::chrono::seconds(1));
 #endif
         // Channel counts are settled only once the effect is open.
         effect->numInputs = 3;

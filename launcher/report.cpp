@@ -1,0 +1,99 @@
+#include "report.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QStringList>
+
+namespace {
+
+const ScanOutcome kAllOutcomes[] = {ScanOutcome::Ok,      ScanOutcome::Banned,   ScanOutcome::NotAPlugin,
+                                    ScanOutcome::Missing, ScanOutcome::Crashed,  ScanOutcome::TimedOut,
+                                    ScanOutcome::Failed};
+
+QString outcomeText(const ScanResult &result)
+{
+    if (result.outcome == ScanOutcome::Crashed)
+        return QStringLiteral("crashed (signal %1)").arg(result.signal);
+    if (result.outcome == ScanOutcome::Failed)
+        return QStringLiteral("failed (exit %1)").arg(result.exitCode);
+    return outcomeName(result.outcome);
+}
+
+int countOf(const QList<ScanResult> &results, ScanOutcome outcome)
+{
+    return int(std::count_if(results.begin(), results.end(),
+                             [outcome](const ScanResult &r) { return r.outcome == outcome; }));
+}
+
+} // namespace
+
+QString reportTable(const QList<ScanResult> &results)
+{
+    const QStringList header = {QStringLiteral("name"),    QStringLiteral("vendor"),  QStringLiteral("kind"),
+                                QStringLiteral("in/out"),  QStringLiteral("outcome"), QStringLiteral("path")};
+    QList<QStringList> rows{header};
+    for (const ScanResult &r : results) {
+        const bool ok = r.outcome == ScanOutcome::Ok;
+        rows << QStringList{ok ? r.info.name : QStringLiteral("-"),
+                            ok && !r.info.vendor.isEmpty() ? r.info.vendor : QStringLiteral("-"),
+                            ok ? (r.info.instrument ? QStringLiteral("instrument") : QStringLiteral("effect"))
+                               : QStringLiteral("-"),
+                            ok ? QStringLiteral("%1/%2").arg(r.info.inchans).arg(r.info.outchans) : QStringLiteral("-"),
+                            outcomeText(r), r.path};
+    }
+    QList<int> widths(header.size(), 0);
+    for (const QStringList &row : rows) {
+        for (int i = 0; i < row.size(); ++i)
+            widths[i] = qMax(widths[i], int(row.at(i).size()));
+    }
+    QString table;
+    for (const QStringList &row : rows) {
+        QString line;
+        for (int i = 0; i < row.size(); ++i)
+            line += i + 1 < row.size() ? row.at(i).leftJustified(widths.at(i) + 2) : row.at(i);
+        table += line + QLatin1Char('\n');
+    }
+    return table + reportSummary(results) + QLatin1Char('\n');
+}
+
+QString reportSummary(const QList<ScanResult> &results)
+{
+    QStringList counts;
+    for (ScanOutcome outcome : kAllOutcomes) {
+        if (const int n = countOf(results, outcome))
+            counts << QStringLiteral("%1 %2").arg(n).arg(outcomeName(outcome));
+    }
+    const int cached = int(std::count_if(results.begin(), results.end(), [](const ScanResult &r) { return r.cached; }));
+    return QStringLiteral("%1 plug-ins: %2 (%3 scanned, %4 from the cache)")
+        .arg(results.size())
+        .arg(counts.isEmpty() ? QStringLiteral("none") : counts.join(QStringLiteral(", ")))
+        .arg(results.size() - cached)
+        .arg(cached);
+}
+
+QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted)
+{
+    QJsonArray plugins;
+    int cached = 0;
+    for (const ScanResult &r : results) {
+        QJsonObject object = toJson(r);
+        object.insert(QStringLiteral("cached"), r.cached);
+        plugins.append(object);
+        cached += r.cached ? 1 : 0;
+    }
+    QJsonObject counts;
+    for (ScanOutcome outcome : kAllOutcomes)
+        counts.insert(outcomeName(outcome), countOf(results, outcome));
+    const QJsonObject root{
+        {QStringLiteral("scanner"), scanner},
+        {QStringLiteral("interrupted"), interrupted},
+        {QStringLiteral("total"), int(results.size())},
+        {QStringLiteral("scanned"), int(results.size()) - cached},
+        {QStringLiteral("cached"), cached},
+        {QStringLiteral("outcomes"), counts},
+        {QStringLiteral("plugins"), plugins},
+    };
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "probe/plugininfo.h"
+
+#include <QJsonObject>
+#include <QString>
+
+// How one plug-in's scan ended, as the launcher records it.
+enum class ScanOutcome {
+    Ok,         // named and stored; the record holds the seven values
+    Banned,     // refused by the scanner's ban list
+    NotAPlugin, // not loadable, no entry point, refused, or nameless
+    Missing,    // nothing at the path
+    Crashed,    // the scanner died by a signal inside the plug-in
+    TimedOut,   // killed after the time limit
+    Failed,     // any other end: an exit code the scanner does not give
+};
+
+// Stable lower-case names, used in the cache file and the JSON report.
+QString outcomeName(ScanOutcome outcome);
+bool outcomeFromName(const QString &name, ScanOutcome *outcome);
+
+struct ScanResult
+{
+    QString path;
+    ScanOutcome outcome = ScanOutcome::Failed;
+    PluginInfo info;          // meaningful for Ok only
+    int signal = 0;           // for Crashed
+    int exitCode = 0;         // the scanner's exit code when it exited
+    qint64 milliseconds = 0;  // wall time of the scan
+    bool cached = false;      // taken from the cache, not scanned in this run
+};
+
+QJsonObject toJson(const ScanResult &result);
+// False when the object lacks what a result needs.
+bool fromJson(const QJsonObject &object, ScanResult *result);

@@ -1,0 +1,233 @@
+#include "scanrunner.h"
+
+#include "store/identity.h"
+#include "store/settingskey.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <list>
+
+#if defined(Q_OS_UNIX)
+#include <csignal>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// A scanner process in a process group of its own: a terminal's Ctrl-C
+// reaches the launcher alone, which then decides what becomes of the scans
+// in flight, and killing the group also ends what a plug-in started.
+class ScannerProcess : public QProcess
+{
+public:
+    ScannerProcess()
+    {
+#if defined(Q_OS_UNIX) && QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
+        setChildProcessModifier([] { ::setpgid(0, 0); });
+#endif
+    }
+
+    void killGroup()
+    {
+#if defined(Q_OS_UNIX)
+        // Only while running: once reaped, the id may belong to another.
+        if (state() != QProcess::NotRunning && processId() > 0)
+            ::kill(-pid_t(processId()), SIGKILL);
+#endif
+        kill();
+    }
+
+protected:
+#if defined(Q_OS_UNIX) && QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    void setupChildProcess() override { ::setpgid(0, 0); }
+#endif
+};
+
+const QString kBanLineEnd = QStringLiteral(" : plugin dll is in ban list!");
+
+// Where a scanner started with the given config home leaves its store.
+QString storeFile(const QString &configHome)
+{
+    if (configHome.isEmpty()) {
+        return QSettings(QSettings::IniFormat, QSettings::UserScope, storeOrganizationName(),
+                         storeApplicationName())
+            .fileName();
+    }
+    return configHome + QLatin1Char('/') + storeOrganizationName() + QLatin1Char('/') + storeApplicationName()
+        + QStringLiteral(".ini");
+}
+
+bool readRecord(const QString &file, const QString &path, PluginInfo *info)
+{
+    QSettings store(file, QSettings::IniFormat);
+    store.beginGroup(settingsKeyForPath(path));
+    info->name = store.value(QStringLiteral("name")).toString();
+    info->pluginfn = store.value(QStringLiteral("pluginfn")).toString();
+    info->instrument = store.value(QStringLiteral("instrument")).toBool();
+    info->vendor = store.value(QStringLiteral("vendor")).toString();
+    info->inchans = store.value(QStringLiteral("inchans")).toInt();
+    info->outchans = store.value(QStringLiteral("outchans")).toInt();
+    info->type = store.value(QStringLiteral("type")).toString();
+    return !info->name.isEmpty();
+}
+
+} // namespace
+
+struct ScanRunner::State
+{
+    struct Job
+    {
+        QString path;
+        ScannerProcess *process = nullptr;
+        std::unique_ptr<QTemporaryDir> configHome;
+        QElapsedTimer clock;
+        QTimer limit;
+        bool timedOut = false;
+    };
+
+    QEventLoop *loop = nullptr;
+    QStringList queue;
+    int next = 0;
+    std::list<std::unique_ptr<Job>> running;
+    bool cancelled = false;
+    std::function<void(const ScanResult &)> onResult;
+    std::function<void(const QString &)> onStarted;
+};
+
+ScanRunner::ScanRunner(RunnerOptions options)
+    : d(new State)
+    , m_options(std::move(options))
+{
+    if (!privateStorePerProcess())
+        m_options.jobs = 1;
+    m_options.jobs = qMax(1, m_options.jobs);
+}
+
+ScanRunner::~ScanRunner() = default;
+
+bool ScanRunner::privateStorePerProcess()
+{
+    // The settings facility places user INI files under XDG_CONFIG_HOME on
+    // Unix desktops other than macOS; elsewhere it cannot be moved.
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    return true;
+#else
+    return false;
+#endif
+}
+
+void ScanRunner::cancel()
+{
+    d->cancelled = true;
+    for (const auto &job : d->running)
+        job->process->killGroup();
+    if (d->running.empty() && d->loop)
+        d->loop->quit();
+}
+
+bool ScanRunner::wasCancelled() const
+{
+    return d->cancelled;
+}
+
+void ScanRunner::run(const QStringList &paths, const std::function<void(const ScanResult &)> &onResult,
+                     const std::function<void(const QString &)> &onStarted)
+{
+    QEventLoop loop;
+    d->loop = &loop;
+    d->queue = paths;
+    d->next = 0;
+    d->onResult = onResult;
+    d->onStarted = onStarted;
+
+    const QProcessEnvironment baseEnv = QProcessEnvironment::systemEnvironment();
+
+    std::function<void()> startMore;
+    auto finish = [this, &startMore](State::Job *job, int exitCode, QProcess::ExitStatus status) {
+        ScanResult result;
+        result.path = job->path;
+        result.milliseconds = job->clock.elapsed();
+        result.exitCode = exitCode;
+        if (job->timedOut) {
+            result.outcome = ScanOutcome::TimedOut;
+        } else if (status == QProcess::CrashExit) {
+            // Qt reports the terminating signal as the exit code of a crash.
+            result.outcome = ScanOutcome::Crashed;
+            result.signal = exitCode;
+        } else if (exitCode == 0) {
+            const QString home = job->configHome ? job->configHome->path() : QString();
+            result.outcome = readRecord(storeFile(home), job->path, &result.info) ? ScanOutcome::Ok
+                                                                                   : ScanOutcome::Failed;
+        } else if (exitCode == 3) {
+            result.outcome = ScanOutcome::Missing;
+        } else if (exitCode == 5) {
+            const QString err = QString::fromUtf8(job->process->readAllStandardError());
+            result.outcome = err.contains(kBanLineEnd) ? ScanOutcome::Banned : ScanOutcome::NotAPlugin;
+        } else {
+            result.outcome = ScanOutcome::Failed;
+        }
+
+        job->limit.stop();
+        job->process->deleteLater(); // we are inside one of its signals
+        d->running.remove_if([job](const std::unique_ptr<State::Job> &j) { return j.get() == job; });
+        if (!d->cancelled && d->onResult)
+            d->onResult(result);
+        startMore();
+    };
+
+    startMore = [this, &finish, &baseEnv, &loop]() {
+        while (!d->cancelled && int(d->running.size()) < m_options.jobs && d->next < d->queue.size()) {
+            auto job = std::make_unique<State::Job>();
+            State::Job *raw = job.get();
+            job->path = d->queue.at(d->next++);
+            job->process = new ScannerProcess;
+            QProcessEnvironment env = baseEnv;
+            if (privateStorePerProcess()) {
+                job->configHome = std::make_unique<QTemporaryDir>();
+                env.insert(QStringLiteral("XDG_CONFIG_HOME"), job->configHome->path());
+            }
+            job->process->setProcessEnvironment(env);
+            job->process->setStandardOutputFile(QProcess::nullDevice());
+            job->process->setProgram(m_options.scanner);
+            job->process->setArguments({job->path});
+            QObject::connect(job->process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished),
+                             job->process, [raw, &finish](int code, QProcess::ExitStatus status) {
+                                 finish(raw, code, status);
+                             });
+            job->limit.setSingleShot(true);
+            QObject::connect(&job->limit, &QTimer::timeout, [raw] {
+                raw->timedOut = true;
+                raw->process->killGroup();
+            });
+            d->running.push_back(std::move(job));
+            raw->clock.start();
+            raw->process->start();
+            if (!raw->process->waitForStarted(-1)) {
+                // Not a plug-in's doing: the scanner itself could not run.
+                ScanResult result;
+                result.path = raw->path;
+                result.exitCode = -1;
+                raw->process->deleteLater();
+                d->running.pop_back();
+                if (d->onResult)
+                    d->onResult(result);
+                continue;
+            }
+            raw->limit.start(m_options.timeLimitMs);
+            if (d->onStarted)
+                d->onStarted(raw->path);
+        }
+        if (d->running.empty())
+            loop.quit();
+    };
+
+    startMore();
+    if (!d->running.empty())
+        loop.exec();
+    d->loop = nullptr;
+}
