@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 #if defined(Q_OS_UNIX)
@@ -52,18 +53,25 @@ QStringList libraryFilesBelow(const QString &folder)
 
 QStringList findCandidates(const QStringList &inputs)
 {
+    QStringList files;
+    for (const QString &input : inputs)
+        files << (QFileInfo(input).isDir() ? libraryFilesBelow(input) : QStringList{input});
+
+    // Of the paths that reach one file, keep the first that is no link:
+    // links come and go, the file's own path stays.
+    QHash<QString, QString> chosen;
+    for (const QString &file : files) {
+        const QString identity = QFileInfo::exists(file) ? fileIdentity(file) : file;
+        const auto it = chosen.constFind(identity);
+        if (it == chosen.constEnd() || (QFileInfo(*it).isSymLink() && !QFileInfo(file).isSymLink()))
+            chosen.insert(identity, file);
+    }
     QStringList candidates;
-    QSet<QString> seen;
-    for (const QString &input : inputs) {
-        const QFileInfo info(input);
-        const QStringList files = info.isDir() ? libraryFilesBelow(input) : QStringList{input};
-        for (const QString &file : files) {
-            if (QFileInfo(file).isDir())
-                continue;
-            const QString identity = QFileInfo::exists(file) ? fileIdentity(file) : file;
-            if (seen.contains(identity))
-                continue;
-            seen.insert(identity);
+    QSet<QString> listed;
+    for (const QString &file : files) {
+        const QString identity = QFileInfo::exists(file) ? fileIdentity(file) : file;
+        if (chosen.value(identity) == file && !listed.contains(identity)) {
+            listed.insert(identity);
             candidates << file;
         }
     }

@@ -1,10 +1,13 @@
 #include "report.h"
 
+#include <algorithm>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
 #include <QStringList>
+#include <QVector>
 
 namespace {
 
@@ -43,7 +46,7 @@ QString reportTable(const QList<ScanResult> &results)
                             ok ? QStringLiteral("%1/%2").arg(r.info.inchans).arg(r.info.outchans) : QStringLiteral("-"),
                             outcomeText(r), r.path};
     }
-    QList<int> widths(header.size(), 0);
+    QVector<int> widths(header.size(), 0);
     for (const QStringList &row : rows) {
         for (int i = 0; i < row.size(); ++i)
             widths[i] = qMax(widths[i], int(row.at(i).size()));

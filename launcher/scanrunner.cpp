@@ -200,6 +200,7 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
                                  finish(raw, code, status);
                              });
             job->limit.setSingleShot(true);
+            job->limit.setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5% early
             QObject::connect(&job->limit, &QTimer::timeout, [raw] {
                 raw->timedOut = true;
                 raw->process->killGroup();

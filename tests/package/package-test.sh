@@ -26,3 +26,8 @@ cat "$work/stderr"
 grep -qx '"OK"' "$work/stderr"
 grep -qx 'name=Example Gain' "$work/config/Kestrune/OmbrelPluginScanner.ini"
 echo "PASS: installed scanner scanned $plugin"
+
+# The installed launcher finds the installed scanner on its own.
+"$work/root/usr/bin/ombrel-scan" --json --cache "$work/cache.json" "$plugin" > "$work/report.json"
+grep -q '"outcome": "ok"' "$work/report.json" || { cat "$work/report.json"; echo "FAIL: ombrel-scan"; exit 1; }
+echo "PASS: installed ombrel-scan scanned $plugin"

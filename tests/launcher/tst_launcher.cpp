@@ -1,0 +1,319 @@
+// ombrel-scan over a folder of test plug-ins that crash, hang, are banned,
+// are no libraries and are reached twice, as a person or a host runs it.
+
+#include "common/scannerrun.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+struct Expected
+{
+    const char *file;
+    const char *outcome;
+    const char *name; // for ok
+};
+
+// The library under test. zz_hang sorts last, so with -j 1 every other
+// scan has finished once it is running.
+const Expected kLibrary[] = {
+    {"Kontakt/k.so", "banned", nullptr},
+    {"crash.so", "crashed", nullptr},
+    {"effect.so", "ok", "Test Effect"},
+    {"instrument.so", "ok", "instrument.so"},
+    {"no_entry.so", "not-a-plugin", nullptr},
+    {"notes.so", "not-a-plugin", nullptr},
+    {"sub/deeper/main_only.so", "ok", "via main"},
+    {"zz_hang.so", "timed-out", nullptr},
+};
+const int kLibrarySize = int(sizeof kLibrary / sizeof kLibrary[0]);
+
+struct Run
+{
+    int exitCode = -1;
+    QJsonObject report;
+    QString err;
+    qint64 milliseconds = 0;
+};
+
+} // namespace
+
+class LauncherTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_library;
+
+    QString cacheFile(const QString &name) const { return m_dir.path() + QStringLiteral("/") + name + ".json"; }
+
+    Run launch(const QStringList &args, const QProcessEnvironment &extraEnv = QProcessEnvironment())
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        // A sanitizer build must still let the crashing plug-in crash.
+        env.insert("ASAN_OPTIONS", asanOptions("handle_segv=0").value("ASAN_OPTIONS"));
+        for (const QString &key : extraEnv.keys())
+            env.insert(key, extraEnv.value(key));
+        QProcess process;
+        process.setProcessEnvironment(env);
+        QElapsedTimer clock;
+        clock.start();
+        process.start(QStringLiteral(LAUNCHER_PATH), args);
+        Run run;
+        if (!process.waitForFinished(120000))
+            return run;
+        run.milliseconds = clock.elapsed();
+        run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.report = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+
+    Run scanLibrary(const QString &cache, const QStringList &extra = {})
+    {
+        return launch(QStringList{"--json", "--timeout", "1", "--cache", cache} + extra + QStringList{m_library});
+    }
+
+    static QMap<QString, QJsonObject> byPath(const QJsonObject &report)
+    {
+        QMap<QString, QJsonObject> plugins;
+        for (const QJsonValue &value : report.value("plugins").toArray())
+            plugins.insert(value.toObject().value("path").toString(), value.toObject());
+        return plugins;
+    }
+
+    QStringList scannedPaths(const QJsonObject &report) const
+    {
+        QStringList paths;
+        for (const QJsonValue &value : report.value("plugins").toArray()) {
+            if (!value.toObject().value("cached").toBool())
+                paths << value.toObject().value("path").toString().mid(m_library.size() + 1);
+        }
+        return paths;
+    }
+
+    void copyPlugin(const QString &variant, const QString &as)
+    {
+        const QString path = m_library + "/" + as;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QVERIFY(QFile::copy(testPluginPath(variant), path));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_library = m_dir.path() + "/library";
+        copyPlugin("good_effect", "Kontakt/k.so");
+        copyPlugin("crash_in_open", "crash.so");
+        copyPlugin("good_effect", "effect.so");
+        copyPlugin("instrument", "instrument.so");
+        copyPlugin("no_entry_point", "no_entry.so");
+        copyPlugin("main_only", "sub/deeper/main_only.so");
+        copyPlugin("hang_in_open", "zz_hang.so");
+        QFile notes(m_library + "/notes.so");
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("not a library\n");
+        notes.close();
+        // Reached twice: the link must not be scanned again.
+        QVERIFY(QFile::link(m_library + "/effect.so", m_library + "/effect-link.so"));
+        // Not a library by its suffix: never a candidate in a folder walk.
+        copyPlugin("good_effect", "readme.txt");
+    }
+
+    void outcomes_data()
+    {
+        QTest::addColumn<int>("jobs");
+        QTest::newRow("-j 1") << 1;
+        QTest::newRow("-j 4") << 4;
+    }
+
+    void outcomes()
+    {
+        QFETCH(int, jobs);
+        const Run run = scanLibrary(cacheFile(QStringLiteral("outcomes-%1").arg(jobs)), {"-j", QString::number(jobs)});
+        QCOMPARE(run.exitCode, 0);
+        const QMap<QString, QJsonObject> plugins = byPath(run.report);
+        QCOMPARE(plugins.size(), kLibrarySize);
+        for (const Expected &expected : kLibrary) {
+            const QJsonObject plugin = plugins.value(m_library + "/" + expected.file);
+            QCOMPARE(plugin.value("outcome").toString(), QString::fromLatin1(expected.outcome));
+            if (expected.name)
+                QCOMPARE(plugin.value("name").toString(), QString::fromLatin1(expected.name));
+        }
+        const QJsonObject effect = plugins.value(m_library + "/effect.so");
+        QCOMPARE(effect.value("vendor").toString(), QStringLiteral("Kestrune Tests"));
+        QCOMPARE(effect.value("inchans").toInt(), 3);
+        QCOMPARE(effect.value("outchans").toInt(), 5);
+        QCOMPARE(effect.value("instrument").toBool(), false);
+        QCOMPARE(plugins.value(m_library + "/instrument.so").value("instrument").toBool(), true);
+        QCOMPARE(plugins.value(m_library + "/crash.so").value("signal").toInt(), int(SIGSEGV));
+
+        // Killed within its limit plus a second.
+        const qint64 hang = plugins.value(m_library + "/zz_hang.so").value("milliseconds").toDouble();
+        QVERIFY2(hang >= 1000 && hang <= 2000, qPrintable(QString::number(hang)));
+        QCOMPARE(run.report.value("scanned").toInt(), kLibrarySize);
+    }
+
+    void jobCountsAgree()
+    {
+        const Run one = scanLibrary(cacheFile("agree-1"), {"-j", "1"});
+        const Run four = scanLibrary(cacheFile("agree-4"), {"-j", "4"});
+        const QMap<QString, QJsonObject> a = byPath(one.report);
+        const QMap<QString, QJsonObject> b = byPath(four.report);
+        QCOMPARE(a.size(), kLibrarySize);
+        QCOMPARE(a.keys(), b.keys());
+        for (const QString &path : a.keys()) {
+            QJsonObject x = a.value(path);
+            QJsonObject y = b.value(path);
+            x.remove("milliseconds");
+            y.remove("milliseconds");
+            QCOMPARE(x, y);
+        }
+    }
+
+    void cacheDecidesWhatIsScanned()
+    {
+        const QString cache = cacheFile("incremental");
+        QCOMPARE(scanLibrary(cache).report.value("scanned").toInt(), kLibrarySize);
+
+        // Nothing changed: nothing scanned, the same results.
+        const Run second = scanLibrary(cache);
+        QCOMPARE(second.exitCode, 0);
+        QCOMPARE(scannedPaths(second.report), QStringList());
+        QCOMPARE(second.report.value("outcomes").toObject().value("ok").toInt(), 3);
+        QVERIFY2(second.milliseconds < 1000, "a run with nothing to scan must not wait on the hanging plug-in");
+
+        // A touched file, and only it, is scanned again.
+        QFile effect(m_library + "/effect.so");
+        QVERIFY(effect.open(QIODevice::ReadWrite));
+        QVERIFY(effect.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+        effect.close();
+        QCOMPARE(scannedPaths(scanLibrary(cache).report), QStringList{"effect.so"});
+
+        // Crashed and timed-out plug-ins only when asked.
+        QCOMPARE(scannedPaths(scanLibrary(cache, {"--retry-failed"}).report),
+                 (QStringList{"crash.so", "zz_hang.so"}));
+        QCOMPARE(scanLibrary(cache, {"--rescan"}).report.value("scanned").toInt(), kLibrarySize);
+    }
+
+    void interruptedRunKeepsFinishedScans()
+    {
+#if !defined(Q_OS_LINUX)
+        QSKIP("finds the scanner's process through /proc");
+#endif
+        const QString cache = cacheFile("interrupted");
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ASAN_OPTIONS", asanOptions("handle_segv=0").value("ASAN_OPTIONS"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(LAUNCHER_PATH),
+                      {"--json", "-j", "1", "--timeout", "60", "--cache", cache, m_library});
+        QVERIFY(process.waitForStarted());
+
+        // -j 1 and zz_hang last: once it is being scanned, all else is done.
+        auto hangRunning = [] {
+            for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+                QFile cmdline("/proc/" + pid + "/cmdline");
+                if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("zz_hang.so"))
+                    return true;
+            }
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(hangRunning(), 30000);
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 130);
+        QTRY_VERIFY_WITH_TIMEOUT(!hangRunning(), 5000);
+
+        const QJsonObject report = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+        QCOMPARE(report.value("interrupted").toBool(), true);
+        QVERIFY(!byPath(report).contains(m_library + "/zz_hang.so")); // in flight: not recorded
+
+        // The next run takes up where this one stopped.
+        const Run next = scanLibrary(cache);
+        QCOMPARE(next.exitCode, 0);
+        QCOMPARE(scannedPaths(next.report), QStringList{"zz_hang.so"});
+    }
+
+    void corruptCacheIsRebuilt_data()
+    {
+        QTest::addColumn<QByteArray>("contents");
+        QTest::newRow("not json") << QByteArray("{\"version\": 1, \"entr");
+        QTest::newRow("binary") << QByteArray("\x00\xff\x13garbage", 10);
+        QTest::newRow("wrong shape") << QByteArray("[1, 2, 3]");
+        QTest::newRow("other version") << QByteArray("{\"version\": 99, \"entries\": {}}");
+        QTest::newRow("bad entries") << QByteArray("{\"version\": 1, \"entries\": {\"/x\": 5, \"/y\": {\"result\": 3}}}");
+    }
+
+    void corruptCacheIsRebuilt()
+    {
+        QFETCH(QByteArray, contents);
+        const QString cache = cacheFile("corrupt");
+        QFile file(cache);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(contents);
+        file.close();
+
+        const Run run = scanLibrary(cache, {"-j", "4"});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.report.value("scanned").toInt(), kLibrarySize);
+        QCOMPARE(scanLibrary(cache).report.value("scanned").toInt(), 0);
+    }
+
+    void usageAndCacheErrors_data()
+    {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("no jobs") << QStringList{"-j", "0"} << 2 << "-j takes a whole number";
+        QTest::newRow("bad timeout") << QStringList{"--timeout", "soon"} << 2 << "--timeout";
+        QTest::newRow("unknown option") << QStringList{"--fast"} << 2 << "fast";
+        QTest::newRow("no scanner") << QStringList{"--scanner", "/nonexistent/scanner"} << 2 << "no scanner found";
+        QTest::newRow("cache under a file") << QStringList{"--cache", "%L/notes.so/cache.json"} << 3 << "cannot";
+    }
+
+    void usageAndCacheErrors()
+    {
+        QFETCH(QStringList, args);
+        QFETCH(int, exitCode);
+        QFETCH(QString, message);
+        const Run run = launch(args.replaceInStrings("%L", m_library) + QStringList{m_library + "/effect.so"});
+        QCOMPARE(run.exitCode, exitCode);
+        QVERIFY2(run.err.startsWith("ombrel-scan: ") && run.err.contains(message), qPrintable(run.err));
+    }
+
+    void vstPathIsTheDefault()
+    {
+        QProcessEnvironment env;
+        env.insert("VST_PATH", m_library + "/sub:" + m_library + "/nonexistent");
+        const Run run = launch({"--json", "--cache", cacheFile("vstpath")}, env);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(byPath(run.report).keys(), QStringList{m_library + "/sub/deeper/main_only.so"});
+    }
+
+    void tableForPeople()
+    {
+        const Run run = launch({"--cache", cacheFile("table"), m_library + "/effect.so", m_library + "/Kontakt/k.so"});
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY(run.err.isEmpty()); // no progress line when stderr is not a terminal
+        QVERIFY(run.report.isEmpty()); // a table, not JSON
+    }
+};
+
+QTEST_GUILESS_MAIN(LauncherTest)
+#include "tst_launcher.moc"
