@@ -24,6 +24,13 @@ QString outcomeText(const ScanResult &result)
     return outcomeName(result.outcome);
 }
 
+// Plug-ins report names of any length; keep the table readable.
+QString elided(const QString &text)
+{
+    constexpr int kMaxWidth = 32;
+    return text.size() <= kMaxWidth ? text : text.left(kMaxWidth - 1) + QChar(0x2026);
+}
+
 int countOf(const QList<ScanResult> &results, ScanOutcome outcome)
 {
     return int(std::count_if(results.begin(), results.end(),
@@ -39,8 +46,8 @@ QString reportTable(const QList<ScanResult> &results)
     QList<QStringList> rows{header};
     for (const ScanResult &r : results) {
         const bool ok = r.outcome == ScanOutcome::Ok;
-        rows << QStringList{ok ? r.info.name : QStringLiteral("-"),
-                            ok && !r.info.vendor.isEmpty() ? r.info.vendor : QStringLiteral("-"),
+        rows << QStringList{ok ? elided(r.info.name) : QStringLiteral("-"),
+                            ok && !r.info.vendor.isEmpty() ? elided(r.info.vendor) : QStringLiteral("-"),
                             ok ? (r.info.instrument ? QStringLiteral("instrument") : QStringLiteral("effect"))
                                : QStringLiteral("-"),
                             ok ? QStringLiteral("%1/%2").arg(r.info.inchans).arg(r.info.outchans) : QStringLiteral("-"),

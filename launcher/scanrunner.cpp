@@ -155,6 +155,9 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
         result.exitCode = exitCode;
         if (job->timedOut) {
             result.outcome = ScanOutcome::TimedOut;
+        } else if (exitCode == -1 && job->process->error() == QProcess::FailedToStart) {
+            // Not a plug-in's doing: the scanner itself could not run.
+            result.outcome = ScanOutcome::Failed;
         } else if (status == QProcess::CrashExit) {
             // Qt reports the terminating signal as the exit code of a crash.
             result.outcome = ScanOutcome::Crashed;
@@ -205,20 +208,17 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
                 raw->timedOut = true;
                 raw->process->killGroup();
             });
+            // Reported after start() has returned, never from inside it.
+            QObject::connect(
+                job->process, &QProcess::errorOccurred, job->process,
+                [raw, &finish](QProcess::ProcessError error) {
+                    if (error == QProcess::FailedToStart)
+                        finish(raw, -1, QProcess::NormalExit);
+                },
+                Qt::QueuedConnection);
             d->running.push_back(std::move(job));
             raw->clock.start();
             raw->process->start();
-            if (!raw->process->waitForStarted(-1)) {
-                // Not a plug-in's doing: the scanner itself could not run.
-                ScanResult result;
-                result.path = raw->path;
-                result.exitCode = -1;
-                raw->process->deleteLater();
-                d->running.pop_back();
-                if (d->onResult)
-                    d->onResult(result);
-                continue;
-            }
             raw->limit.start(m_options.timeLimitMs);
             if (d->onStarted)
                 d->onStarted(raw->path);
