@@ -89,8 +89,9 @@ bool ScanCache::save(QString *error) const
 bool ScanCache::lookup(const QString &path, ScanResult *result) const
 {
     const QJsonObject entry = m_entries.value(path).toObject();
-    if (entry.isEmpty() || entry.value(QStringLiteral("scanner")).toString() != m_identity
-        || entry.value(QStringLiteral("stamp")).toString() != fileStamp(path) || fileStamp(path).isEmpty())
+    const QString stamp = fileStamp(path);
+    if (entry.isEmpty() || stamp.isEmpty() || entry.value(QStringLiteral("stamp")).toString() != stamp
+        || entry.value(QStringLiteral("scanner")).toString() != m_identity)
         return false;
     ScanResult cached;
     if (!fromJson(entry.value(QStringLiteral("result")).toObject(), &cached) || cached.path != path)

@@ -1,7 +1,7 @@
 #include "scanrunner.h"
 
 #include "store/identity.h"
-#include "store/settingskey.h"
+#include "store/pluginrecord.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -60,20 +60,6 @@ QString storeFile(const QString &configHome)
     }
     return configHome + QLatin1Char('/') + storeOrganizationName() + QLatin1Char('/') + storeApplicationName()
         + QStringLiteral(".ini");
-}
-
-bool readRecord(const QString &file, const QString &path, PluginInfo *info)
-{
-    QSettings store(file, QSettings::IniFormat);
-    store.beginGroup(settingsKeyForPath(path));
-    info->name = store.value(QStringLiteral("name")).toString();
-    info->pluginfn = store.value(QStringLiteral("pluginfn")).toString();
-    info->instrument = store.value(QStringLiteral("instrument")).toBool();
-    info->vendor = store.value(QStringLiteral("vendor")).toString();
-    info->inchans = store.value(QStringLiteral("inchans")).toInt();
-    info->outchans = store.value(QStringLiteral("outchans")).toInt();
-    info->type = store.value(QStringLiteral("type")).toString();
-    return !info->name.isEmpty();
 }
 
 } // namespace
@@ -164,8 +150,8 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
             result.signal = exitCode;
         } else if (exitCode == 0) {
             const QString home = job->configHome ? job->configHome->path() : QString();
-            result.outcome = readRecord(storeFile(home), job->path, &result.info) ? ScanOutcome::Ok
-                                                                                   : ScanOutcome::Failed;
+            result.info = readPluginRecord(storeFile(home), job->path);
+            result.outcome = result.info.name.isEmpty() ? ScanOutcome::Failed : ScanOutcome::Ok;
         } else if (exitCode == 3) {
             result.outcome = ScanOutcome::Missing;
         } else if (exitCode == 5) {

@@ -3,7 +3,7 @@
 #include "outcome.h"
 #include "quoted.h"
 
-#include "store/recordwriter.h"
+#include "store/pluginrecord.h"
 
 #include <QDebug>
 #include <QFileInfo>

@@ -1,11 +1,12 @@
 // The floor: what any scanner of this kind must pay for one plug-in, with no
-// Qt. Loads the library, enters it with the same host-callback answers,
+// Qt. Loads the library, enters it with the scanner's own host callback,
 // opens, queries and closes the effect (opens and closes an instrument),
 // unloads it and writes the same seven-key INI group atomically and durably
 // (temporary file, fsync, rename). Exit code 0 on success, 5 otherwise.
 //
 // Usage: floor <plugin path>
 
+#include "probe/hostcallback.h"
 #include "probe/vst2.h"
 
 #include <dlfcn.h>
@@ -118,22 +119,6 @@ std::string groupKey(const std::string &path)
 }
 
 // --- the plug-in ------------------------------------------------------------
-
-Vst2::VstTimeInfo timeInfo{};
-
-intptr_t VST2_CALL hostCallback(Vst2::AEffect *, int32_t opcode, int32_t, intptr_t, void *, float)
-{
-    switch (opcode) {
-    case Vst2::audioMasterVersion:
-        return Vst2::kHostVersion;
-    case Vst2::audioMasterGetTime:
-        return reinterpret_cast<intptr_t>(&timeInfo);
-    case Vst2::audioMasterGetCurrentProcessLevel:
-        return Vst2::kVstProcessLevelUser;
-    default:
-        return 0;
-    }
-}
 
 struct Record
 {

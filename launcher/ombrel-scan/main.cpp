@@ -186,7 +186,11 @@ int main(int argc, char *argv[])
 
     ScanRunner runner({scanner, jobs, int(timeout * 1000)});
 
-    ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe);
+    // Signals only write a byte; the event loop turns it into a cancel.
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+        printError(QStringLiteral("cannot set up signal handling"));
+        return ExitUsage;
+    }
     QSocketNotifier interrupt(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&interrupt, &QSocketNotifier::activated, [&runner] { runner.cancel(); });
     for (int sig : {SIGINT, SIGTERM, SIGHUP})

@@ -9,3 +9,7 @@
 // afterwards the file holds exactly this group. Write errors of the settings
 // facility are not reported.
 void writePluginRecord(const QString &path, const PluginInfo &info);
+
+// Reads back, as a host does, the group of the path from a store file.
+// The name is empty when the file holds no such group.
+PluginInfo readPluginRecord(const QString &storeFile, const QString &path);
