@@ -8,6 +8,7 @@
 //   1  no plug-in path was given
 //   3  nothing exists at the path
 //   5  banned, not loadable, no entry point, refused, or nameless
+//   6  the plug-in was named but the result store could not be written
 //   a crash exit when the plug-in's own code faults
 //
 // The result store is the per-user INI file of Kestrune/OmbrelPluginScanner.

@@ -8,7 +8,8 @@
 //   3  nothing exists at the path
 //   5  the probe found nothing usable (banned, not loadable, no entry
 //      point, entry point refused, no name)
-// 2, 4 and 6 have texts for hosts that share the table; the scanner never
+//   6  the plug-in was named but the store could not be written
+// 2 and 4 have texts for hosts that share the table; the scanner never
 // produces them.
 enum Outcome : int {
     OutcomeOk = 0,

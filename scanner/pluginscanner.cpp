@@ -19,6 +19,7 @@ int PluginScanner::scanPlugin(const QString &path) const
         return OutcomeNoName;
 
     qDebug().noquote() << quoted(info.pluginfn) << quoted(info.name);
-    writePluginRecord(path, info);
+    if (!writePluginRecord(path, info))
+        return OutcomeError;
     return OutcomeOk;
 }

@@ -10,7 +10,8 @@ class PluginScanner
 public:
     // Checks the path, probes the plug-in and stores what it found.
     // Returns the outcome code (see outcome.h): 0 when a record was stored,
-    // 3 when nothing exists at the path, 5 when the probe found no name.
+    // 3 when nothing exists at the path, 5 when the probe found no name,
+    // 6 when the record could not be written to the store.
     int scanPlugin(const QString &path) const;
 
     // Loads the library, talks to the effect and unloads it again before

@@ -17,7 +17,7 @@ const QString kType = QStringLiteral("type");
 
 } // namespace
 
-void writePluginRecord(const QString &path, const PluginInfo &info)
+bool writePluginRecord(const QString &path, const PluginInfo &info)
 {
     // Opened with the application's identity and default format; it shares
     // pending changes with the store object that emptied the file at start.
@@ -32,6 +32,7 @@ void writePluginRecord(const QString &path, const PluginInfo &info)
     store.setValue(kType, info.type);
     store.endGroup();
     store.sync();
+    return store.status() == QSettings::NoError;
 }
 
 PluginInfo readPluginRecord(const QString &storeFile, const QString &path)

@@ -272,6 +272,23 @@ private Q_SLOTS:
         QCOMPARE(file.readAll(), before);
     }
 
+    void unwritableStoreIsNoSuccess()
+    {
+        // A config home below a regular file: the store cannot be created,
+        // even by root, and the host would find no group.
+        QTemporaryDir dir;
+        QFile blocker(dir.path() + QStringLiteral("/file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const QString path = testPluginPath(QStringLiteral("good_effect"));
+        const ScanRun run = runScanner({path}, blocker.fileName() + QStringLiteral("/config"));
+        QCOMPARE(run.exitStatus, QProcess::NormalExit);
+        QCOMPARE(run.exitCode, 6);
+        QStringList lines = okLines(QStringLiteral("Test Effect"));
+        lines.last() = QStringLiteral("\"Error\"");
+        QCOMPARE(run.stderrLines, substituted(lines, path));
+    }
+
     void storeWritesInstrumentAsWord()
     {
         QTemporaryDir config;
