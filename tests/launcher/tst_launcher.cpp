@@ -306,6 +306,20 @@ private Q_SLOTS:
         QCOMPARE(byPath(run.report).keys(), QStringList{m_library + "/sub/deeper/main_only.so"});
     }
 
+    void progressLineOnATerminal()
+    {
+        if (!QFile::exists("/usr/bin/script"))
+            QSKIP("needs script(1) to give the launcher a terminal");
+        const QString effect = m_library + "/effect.so";
+        QProcess process;
+        process.start("/usr/bin/script", {"-qec", QStringLiteral("'%1' --cache '%2' '%3'")
+                                                      .arg(LAUNCHER_PATH, cacheFile("terminal"), effect),
+                                          "/dev/null"});
+        QVERIFY(process.waitForFinished(60000));
+        const QByteArray screen = process.readAllStandardOutput();
+        QVERIFY2(screen.contains("\r\x1b[K[1/1] ") && screen.contains("Test Effect"), screen.constData());
+    }
+
     void tableForPeople()
     {
         const Run run = launch({"--cache", cacheFile("table"), m_library + "/effect.so", m_library + "/Kontakt/k.so"});
