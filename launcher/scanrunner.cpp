@@ -1,5 +1,6 @@
 #include "scanrunner.h"
 
+#include "probe/banlist.h"
 #include "store/identity.h"
 #include "store/pluginrecord.h"
 
@@ -47,8 +48,6 @@ protected:
     void setupChildProcess() override { ::setpgid(0, 0); }
 #endif
 };
-
-const QString kBanLineEnd = QStringLiteral(" : plugin dll is in ban list!");
 
 // Where a scanner started with the given config home leaves its store.
 QString storeFile(const QString &configHome)
@@ -156,7 +155,7 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
             result.outcome = ScanOutcome::Missing;
         } else if (exitCode == 5) {
             const QString err = QString::fromUtf8(job->process->readAllStandardError());
-            result.outcome = err.contains(kBanLineEnd) ? ScanOutcome::Banned : ScanOutcome::NotAPlugin;
+            result.outcome = err.contains(banLineText()) ? ScanOutcome::Banned : ScanOutcome::NotAPlugin;
         } else {
             result.outcome = ScanOutcome::Failed;
         }

@@ -85,7 +85,7 @@ PluginInfo PluginScanner::probePlugin(QString path) const
     PluginInfo info;
 
     if (!bannedEntryIn(path).isEmpty()) {
-        qDebug().noquote() << quoted(path) << QStringLiteral(" : plugin dll is in ban list!");
+        qDebug().noquote() << quoted(path) << banLineText();
         return info;
     }
 
