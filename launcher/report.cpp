@@ -11,10 +11,6 @@
 
 namespace {
 
-const ScanOutcome kAllOutcomes[] = {ScanOutcome::Ok,      ScanOutcome::Banned,   ScanOutcome::NotAPlugin,
-                                    ScanOutcome::Missing, ScanOutcome::Crashed,  ScanOutcome::TimedOut,
-                                    ScanOutcome::Failed};
-
 QString outcomeText(const ScanResult &result)
 {
     if (result.outcome == ScanOutcome::Crashed)
@@ -71,7 +67,7 @@ QString reportTable(const QList<ScanResult> &results)
 QString reportSummary(const QList<ScanResult> &results)
 {
     QStringList counts;
-    for (ScanOutcome outcome : kAllOutcomes) {
+    for (ScanOutcome outcome : allOutcomes()) {
         if (const int n = countOf(results, outcome))
             counts << QStringLiteral("%1 %2").arg(n).arg(outcomeName(outcome));
     }
@@ -94,7 +90,7 @@ QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, 
         cached += r.cached ? 1 : 0;
     }
     QJsonObject counts;
-    for (ScanOutcome outcome : kAllOutcomes)
+    for (ScanOutcome outcome : allOutcomes())
         counts.insert(outcomeName(outcome), countOf(results, outcome));
     const QJsonObject root{
         {QStringLiteral("scanner"), scanner},

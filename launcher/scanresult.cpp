@@ -22,6 +22,17 @@ const OutcomeEntry kOutcomes[] = {
 
 } // namespace
 
+const QList<ScanOutcome> &allOutcomes()
+{
+    static const QList<ScanOutcome> outcomes = [] {
+        QList<ScanOutcome> list;
+        for (const OutcomeEntry &entry : kOutcomes)
+            list << entry.outcome;
+        return list;
+    }();
+    return outcomes;
+}
+
 QString outcomeName(ScanOutcome outcome)
 {
     for (const OutcomeEntry &entry : kOutcomes) {

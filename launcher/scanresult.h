@@ -3,6 +3,7 @@
 #include "probe/plugininfo.h"
 
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 
 // How one plug-in's scan ended, as the launcher records it.
@@ -15,6 +16,9 @@ enum class ScanOutcome {
     TimedOut,   // killed after the time limit
     Failed,     // any other end: an exit code the scanner does not give
 };
+
+// Every outcome, in the order reports list them.
+const QList<ScanOutcome> &allOutcomes();
 
 // Stable lower-case names, used in the cache file and the JSON report.
 QString outcomeName(ScanOutcome outcome);
