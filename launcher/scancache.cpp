@@ -1,6 +1,6 @@
 #include "scancache.h"
 
-#include "store/identity.h"
+#include "contract/identity.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "probe/plugininfo.h"
+#include "contract/plugininfo.h"
 
 #include <QJsonObject>
 #include <QList>

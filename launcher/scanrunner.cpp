@@ -1,13 +1,12 @@
 #include "scanrunner.h"
 
-#include "probe/banlist.h"
-#include "store/identity.h"
-#include "store/pluginrecord.h"
+#include "contract/lines.h"
+#include "contract/outcome.h"
+#include "contract/storerecord.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -49,18 +48,6 @@ protected:
 #endif
 };
 
-// Where a scanner started with the given config home leaves its store.
-QString storeFile(const QString &configHome)
-{
-    if (configHome.isEmpty()) {
-        return QSettings(QSettings::IniFormat, QSettings::UserScope, storeOrganizationName(),
-                         storeApplicationName())
-            .fileName();
-    }
-    return configHome + QLatin1Char('/') + storeOrganizationName() + QLatin1Char('/') + storeApplicationName()
-        + QStringLiteral(".ini");
-}
-
 } // namespace
 
 struct ScanRunner::State
@@ -73,6 +60,7 @@ struct ScanRunner::State
         QElapsedTimer clock;
         QTimer limit;
         bool timedOut = false;
+        bool failedToStart = false;
     };
 
     QEventLoop *loop = nullptr;
@@ -140,20 +128,20 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
         result.exitCode = exitCode;
         if (job->timedOut) {
             result.outcome = ScanOutcome::TimedOut;
-        } else if (exitCode == -1 && job->process->error() == QProcess::FailedToStart) {
+        } else if (job->failedToStart) {
             // Not a plug-in's doing: the scanner itself could not run.
             result.outcome = ScanOutcome::Failed;
         } else if (status == QProcess::CrashExit) {
             // Qt reports the terminating signal as the exit code of a crash.
             result.outcome = ScanOutcome::Crashed;
             result.signal = exitCode;
-        } else if (exitCode == 0) {
-            const QString home = job->configHome ? job->configHome->path() : QString();
-            result.info = readPluginRecord(storeFile(home), job->path);
+        } else if (exitCode == OutcomeOk) {
+            const QString store = job->configHome ? storeFileIn(job->configHome->path()) : userStoreFile();
+            result.info = readPluginRecord(store, job->path);
             result.outcome = result.info.name.isEmpty() ? ScanOutcome::Failed : ScanOutcome::Ok;
-        } else if (exitCode == 3) {
+        } else if (exitCode == OutcomeNotFound) {
             result.outcome = ScanOutcome::Missing;
-        } else if (exitCode == 5) {
+        } else if (exitCode == OutcomeNoName) {
             const QString err = QString::fromUtf8(job->process->readAllStandardError());
             result.outcome = err.contains(banLineText()) ? ScanOutcome::Banned : ScanOutcome::NotAPlugin;
         } else {
@@ -197,8 +185,10 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
             QObject::connect(
                 job->process, &QProcess::errorOccurred, job->process,
                 [raw, &finish](QProcess::ProcessError error) {
-                    if (error == QProcess::FailedToStart)
-                        finish(raw, -1, QProcess::NormalExit);
+                    if (error == QProcess::FailedToStart) {
+                        raw->failedToStart = true;
+                        finish(raw, raw->process->exitCode(), QProcess::NormalExit);
+                    }
                 },
                 Qt::QueuedConnection);
             d->running.push_back(std::move(job));

@@ -1,9 +1,10 @@
+#include "probeplugin.h"
+
 #include "banlist.h"
 #include "hostcallback.h"
 #include "vst2.h"
 
-#include "scanner/pluginscanner.h"
-#include "scanner/quoted.h"
+#include "contract/lines.h"
 
 #include <QDebug>
 #include <QFileInfo>
@@ -80,7 +81,7 @@ void inspectEffect(Vst2::AEffect *effect, const QString &path, PluginInfo &info)
 
 } // namespace
 
-PluginInfo PluginScanner::probePlugin(QString path) const
+PluginInfo probeLibrary(QString path)
 {
     PluginInfo info;
 

@@ -3,7 +3,7 @@
 //
 // Usage: OmbrelPluginScanner <plugin path> [ignored...]
 //
-// Exit code (the host's contract, see scanner/outcome.h):
+// Exit code (the host's contract, see contract/outcome.h):
 //   0  the plug-in was named and its record written to the result store
 //   1  no plug-in path was given
 //   3  nothing exists at the path
@@ -15,11 +15,11 @@
 // It is emptied at every start and holds, after a successful scan, the one
 // group named by settingsKeyForPath() of the path.
 
-#include "outcome.h"
 #include "pluginscanner.h"
-#include "quoted.h"
 
-#include "store/identity.h"
+#include "contract/identity.h"
+#include "contract/lines.h"
+#include "contract/outcome.h"
 
 #include <QCoreApplication>
 #include <QDebug>

@@ -1,8 +1,8 @@
 #include "pluginscanner.h"
 
-#include "outcome.h"
-#include "quoted.h"
-
+#include "contract/lines.h"
+#include "contract/outcome.h"
+#include "probe/probeplugin.h"
 #include "store/pluginrecord.h"
 
 #include <QDebug>
@@ -22,4 +22,9 @@ int PluginScanner::scanPlugin(const QString &path) const
     if (!writePluginRecord(path, info))
         return OutcomeError;
     return OutcomeOk;
+}
+
+PluginInfo PluginScanner::probePlugin(QString path) const
+{
+    return probeLibrary(std::move(path));
 }

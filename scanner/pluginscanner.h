@@ -1,6 +1,6 @@
 #pragma once
 
-#include "probe/plugininfo.h"
+#include "contract/plugininfo.h"
 
 #include <QString>
 
@@ -9,13 +9,14 @@ class PluginScanner
 {
 public:
     // Checks the path, probes the plug-in and stores what it found.
-    // Returns the outcome code (see outcome.h): 0 when a record was stored,
+    // Returns the outcome code (see contract/outcome.h): 0 when a record was stored,
     // 3 when nothing exists at the path, 5 when the probe found no name,
     // 6 when the record could not be written to the store.
     int scanPlugin(const QString &path) const;
 
-    // Loads the library, talks to the effect and unloads it again before
-    // returning. Fails only by leaving the record's name empty: banned path,
-    // not loadable, no entry point, entry point refused, or no name at all.
+    // The probe (probe/probeplugin.h): loads the library, talks to the effect
+    // and unloads it again before returning. Fails only by leaving the
+    // record's name empty: banned path, not loadable, no entry point, entry
+    // point refused, or no name at all.
     PluginInfo probePlugin(QString path) const;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "probe/plugininfo.h"
+#include "contract/plugininfo.h"
 
 #include <QString>
 
@@ -9,7 +9,3 @@
 // afterwards the file holds exactly this group. False when the file could
 // not be written: the host would find no group, so this is no success.
 bool writePluginRecord(const QString &path, const PluginInfo &info);
-
-// Reads back, as a host does, the group of the path from a store file.
-// The name is empty when the file holds no such group.
-PluginInfo readPluginRecord(const QString &storeFile, const QString &path);

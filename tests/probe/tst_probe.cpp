@@ -5,9 +5,9 @@
 
 #include "probe/banlist.h"
 #include "probe/hostcallback.h"
-#include "scanner/outcome.h"
+#include "contract/outcome.h"
 #include "scanner/pluginscanner.h"
-#include "store/settingskey.h"
+#include "contract/settingskey.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -3,7 +3,7 @@
 
 #include "common/scannerrun.h"
 
-#include "store/settingskey.h"
+#include "contract/settingskey.h"
 
 #include <QFile>
 #include <QTemporaryDir>
