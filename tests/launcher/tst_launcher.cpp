@@ -43,6 +43,7 @@ struct Run
 {
     int exitCode = -1;
     QJsonObject report;
+    QString out;
     QString err;
     qint64 milliseconds = 0;
 };
@@ -76,7 +77,8 @@ private:
             return run;
         run.milliseconds = clock.elapsed();
         run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        run.report = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+        run.out = QString::fromUtf8(process.readAllStandardOutput());
+        run.report = QJsonDocument::fromJson(run.out.toUtf8()).object();
         run.err = QString::fromUtf8(process.readAllStandardError());
         return run;
     }
@@ -326,6 +328,50 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 0);
         QVERIFY(run.err.isEmpty()); // no progress line when stderr is not a terminal
         QVERIFY(run.report.isEmpty()); // a table, not JSON
+        const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 4); // header, two rows, summary
+        QCOMPARE(lines.last(), QStringLiteral("2 plug-ins: 1 ok, 1 banned (2 scanned, 0 from the cache)"));
+    }
+
+    // The verdict on each way a scanner can end, with a stand-in scanner
+    // that ends exactly so.
+    void verdictOnScannerEnds_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<int>("exitCode");
+
+        QTest::newRow("exit code never given") << "exit 42" << "failed" << 42;
+        QTest::newRow("banned code, never given") << "exit 2" << "failed" << 2;
+        QTest::newRow("OK without a group") << "exit 0" << "failed" << 0;
+        QTest::newRow("not found") << "exit 3" << "missing" << 3;
+        QTest::newRow("ban line, then 5") << "echo \"\\\"$1\\\"  : plugin dll is in ban list!\" >&2; exit 5"
+                                          << "banned" << 5;
+        QTest::newRow("5 alone") << "exit 5" << "not-a-plugin" << 5;
+        QTest::newRow("killed by a signal") << "kill -ABRT $$" << "crashed" << 0;
+    }
+
+    void verdictOnScannerEnds()
+    {
+        QFETCH(QString, script);
+        QFETCH(QString, outcome);
+        QFETCH(int, exitCode);
+        const QString scanner = m_dir.path() + "/stand-in-" + QString::number(qHash(script));
+        QFile file(scanner);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(("#!/bin/sh\n" + script + "\n").toUtf8());
+        file.close();
+        QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+
+        const Run run = launch({"--json", "--rescan", "--scanner", scanner, "--cache", cacheFile("stand-in"),
+                                m_library + "/effect.so"});
+        QCOMPARE(run.exitCode, 0);
+        const QJsonObject plugin = byPath(run.report).value(m_library + "/effect.so");
+        QCOMPARE(plugin.value("outcome").toString(), outcome);
+        if (outcome == "failed")
+            QCOMPARE(plugin.value("exitCode").toInt(), exitCode);
+        if (outcome == "crashed")
+            QCOMPARE(plugin.value("signal").toInt(), int(SIGABRT));
     }
 };
 
