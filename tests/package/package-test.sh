@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the Debian package, installs it into a temporary root and scans the
 # example plug-in with the installed scanner, as a host would find it.
-# Usage: package-test.sh <build dir> <install dir below /usr> <example plug-in>
+# Then checks what lintian and a person need: stripped binaries, section,
+# copyright, man pages, completion; lintian must report no error.
+# Usage: package-test.sh <build dir> <install dir below /usr> <example plug-in> [lintian]
 set -euo pipefail
-build=$1 libexec=$2 plugin=$3
+build=$1 libexec=$2 plugin=$3 lintian=${4:-}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -13,6 +15,22 @@ deb=$(ls "$work"/out/*.deb)
 dpkg-deb -x "$deb" "$work/root"
 echo "package: $(basename "$deb"), depends: $(dpkg-deb -f "$deb" Depends)"
 dpkg-deb -f "$deb" Depends | grep -Eq 'libqt(6core6|5core5a)'
+
+fail() { echo "FAIL: $*"; exit 1; }
+[ "$(dpkg-deb -f "$deb" Section)" = sound ] || fail "section is not sound"
+[ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 3 ] || fail "no long description"
+doc=$work/root/usr/share/doc/ombrel-plugin-scanner
+[ -s "$doc/copyright" ] && [ -s "$doc/changelog.gz" ] || fail "no copyright or change log in $doc"
+for binary in "$work/root/usr/bin/ombrel-scan" "$work/root/usr/$libexec/OmbrelPluginScanner"; do
+    file -b "$binary" | grep -q ', stripped' || fail "$binary is not stripped"
+done
+if [ -n "$lintian" ]; then
+    # Errors fail the test; warnings are shown.
+    "$lintian" --fail-on error "$deb" 2>/dev/null || fail "lintian found errors"
+    echo "PASS: lintian"
+else
+    echo "lintian not installed: package not checked by it"
+fi
 
 scanner="$work/root/usr/$libexec/OmbrelPluginScanner"
 [ -x "$scanner" ] || { echo "FAIL: no scanner at /usr/$libexec"; exit 1; }
