@@ -24,6 +24,12 @@ doc=$work/root/usr/share/doc/ombrel-plugin-scanner
 for binary in "$work/root/usr/bin/ombrel-scan" "$work/root/usr/$libexec/OmbrelPluginScanner"; do
     file -b "$binary" | grep -q ', stripped' || fail "$binary is not stripped"
 done
+for page in ombrel-scan OmbrelPluginScanner; do
+    # man finds the page by name in the installed tree and renders it cleanly.
+    found=$(MANPATH="$work/root/usr/share/man" man -w "$page") || fail "man $page: no page"
+    warnings=$(LC_ALL=C.UTF-8 man --warnings -l "$found" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "man $page: $warnings"
+done
 if [ -n "$lintian" ]; then
     # Errors fail the test; warnings are shown.
     "$lintian" --fail-on error "$deb" 2>/dev/null || fail "lintian found errors"
