@@ -30,6 +30,22 @@ for page in ombrel-scan OmbrelPluginScanner; do
     warnings=$(LC_ALL=C.UTF-8 man --warnings -l "$found" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man $page: $warnings"
 done
+# Every option --help names is completed, and documented in the man page
+# and the README.
+launcher=$work/root/usr/bin/ombrel-scan
+completion=$work/root/usr/share/bash-completion/completions/ombrel-scan
+[ -f "$completion" ] || fail "no completion at /usr/share/bash-completion/completions"
+offered=$(bash -c 'source "$1"; COMP_WORDS=(ombrel-scan -); COMP_CWORD=1; _ombrel_scan; echo "${COMPREPLY[*]}"' _ "$completion")
+page=$(MANPATH="$work/root/usr/share/man" man -w ombrel-scan)
+readme=$(dirname "$0")/../../README.md
+options=$("$launcher" --help | grep -oE '^ +(-[a-zA-Z], )?--[a-z-]+' | grep -oE -- '-(-[a-z-]+|[a-zA-Z])' | grep -vx -- --help-all)
+[ -n "$options" ] || fail "no options in --help"
+for option in $options; do
+    [[ " $offered " == *" $option "* ]] || fail "completion does not offer $option"
+    zcat "$page" | sed 's/\\-/-/g' | grep -q -- "$option" || fail "man ombrel-scan does not name $option"
+    grep -q -- "$option" "$readme" || fail "README does not name $option"
+done
+echo "PASS: completion, man page and README name every option of --help"
 if [ -n "$lintian" ]; then
     # Errors fail the test; warnings are shown.
     "$lintian" --fail-on error "$deb" 2>/dev/null || fail "lintian found errors"
