@@ -1,5 +1,7 @@
 #include "report.h"
 
+#include "jsonformat.h"
+
 #include <algorithm>
 
 #include <QJsonArray>
@@ -93,6 +95,7 @@ QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, 
     for (ScanOutcome outcome : allOutcomes())
         counts.insert(outcomeName(outcome), countOf(results, outcome));
     const QJsonObject root{
+        {QStringLiteral("version"), kJsonFormatVersion},
         {QStringLiteral("scanner"), scanner},
         {QStringLiteral("interrupted"), interrupted},
         {QStringLiteral("total"), int(results.size())},

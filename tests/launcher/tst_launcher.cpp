@@ -2,6 +2,7 @@
 // are no libraries and are reached twice, as a person or a host runs it.
 
 #include "common/scannerrun.h"
+#include "launcher/scanresult.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -104,6 +105,39 @@ private:
                 paths << value.toObject().value("path").toString().mid(m_library.size() + 1);
         }
         return paths;
+    }
+
+    // A scanner that ends exactly as the script says.
+    QString standIn(const QString &script) const
+    {
+        const QString scanner = m_dir.path() + "/stand-in-" + QString::number(qHash(script));
+        QFile file(scanner);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(("#!/bin/sh\n" + script + "\n").toUtf8());
+            file.close();
+            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+        }
+        return scanner;
+    }
+
+    QString writeFile(const QString &name, const QString &contents) const
+    {
+        QFile file(m_dir.path() + "/" + name);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(contents.toUtf8());
+        return file.fileName();
+    }
+
+    // Runs the schema validator over files of one kind; the outcomes seen.
+    static QStringList validate(const QString &kind, const QStringList &files)
+    {
+        QProcess process;
+        process.start(QStringLiteral(PYTHON3), QStringList{SCHEMA_VALIDATOR, SCHEMA_DIR, kind} + files);
+        if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+            qWarning().noquote() << process.readAllStandardError();
+            return {QStringLiteral("invalid %1").arg(kind)};
+        }
+        return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     }
 
     void copyPlugin(const QString &variant, const QString &as)
@@ -356,13 +390,7 @@ private Q_SLOTS:
         QFETCH(QString, script);
         QFETCH(QString, outcome);
         QFETCH(int, exitCode);
-        const QString scanner = m_dir.path() + "/stand-in-" + QString::number(qHash(script));
-        QFile file(scanner);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(("#!/bin/sh\n" + script + "\n").toUtf8());
-        file.close();
-        QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
-
+        const QString scanner = standIn(script);
         const Run run = launch({"--json", "--rescan", "--scanner", scanner, "--cache", cacheFile("stand-in"),
                                 m_library + "/effect.so"});
         QCOMPARE(run.exitCode, 0);
@@ -372,6 +400,30 @@ private Q_SLOTS:
             QCOMPARE(plugin.value("exitCode").toInt(), exitCode);
         if (outcome == "crashed")
             QCOMPARE(plugin.value("signal").toInt(), int(SIGABRT));
+    }
+
+    // Real output of every outcome against the schemas that hosts read:
+    // the real scanner on the library, stand-ins for the ends it never has.
+    void outputMatchesSchema()
+    {
+        if (QStringLiteral(PYTHON3).isEmpty())
+            QSKIP("needs python3 with python3-jsonschema");
+        QStringList reports{writeFile("schema-library.json", scanLibrary(cacheFile("schema")).out)};
+        QStringList caches{cacheFile("schema")};
+        for (const QString &script : {QStringLiteral("exit 3"), QStringLiteral("exit 42")}) {
+            const QString cache = cacheFile("schema-" + QString::number(qHash(script)));
+            const Run run = launch({"--json", "--scanner", standIn(script), "--cache", cache, m_library + "/effect.so"});
+            reports << writeFile("report-" + QString::number(qHash(script)) + ".json", run.out);
+            caches << cache;
+        }
+        QStringList seen = validate("report", reports) + validate("cache", caches);
+        seen.removeDuplicates();
+        seen.sort();
+        QStringList all;
+        for (ScanOutcome outcome : allOutcomes())
+            all << outcomeName(outcome);
+        all.sort();
+        QCOMPARE(seen, all);
     }
 };
 
