@@ -81,20 +81,13 @@ QString reportSummary(const QList<ScanResult> &results)
         .arg(cached);
 }
 
-QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted)
+QJsonObject reportSummaryJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted)
 {
-    QJsonArray plugins;
-    int cached = 0;
-    for (const ScanResult &r : results) {
-        QJsonObject object = toJson(r);
-        object.insert(QStringLiteral("cached"), r.cached);
-        plugins.append(object);
-        cached += r.cached ? 1 : 0;
-    }
+    const int cached = int(std::count_if(results.begin(), results.end(), [](const ScanResult &r) { return r.cached; }));
     QJsonObject counts;
     for (ScanOutcome outcome : allOutcomes())
         counts.insert(outcomeName(outcome), countOf(results, outcome));
-    const QJsonObject root{
+    return QJsonObject{
         {QStringLiteral("version"), kJsonFormatVersion},
         {QStringLiteral("scanner"), scanner},
         {QStringLiteral("interrupted"), interrupted},
@@ -102,7 +95,22 @@ QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, 
         {QStringLiteral("scanned"), int(results.size()) - cached},
         {QStringLiteral("cached"), cached},
         {QStringLiteral("outcomes"), counts},
-        {QStringLiteral("plugins"), plugins},
     };
+}
+
+QJsonObject reportResultJson(const ScanResult &result)
+{
+    QJsonObject object = toJson(result);
+    object.insert(QStringLiteral("cached"), result.cached);
+    return object;
+}
+
+QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted)
+{
+    QJsonArray plugins;
+    for (const ScanResult &r : results)
+        plugins.append(reportResultJson(r));
+    QJsonObject root = reportSummaryJson(results, scanner, interrupted);
+    root.insert(QStringLiteral("plugins"), plugins);
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }

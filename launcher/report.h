@@ -3,6 +3,7 @@
 #include "scanresult.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
@@ -14,4 +15,9 @@ QString reportTable(const QList<ScanResult> &results);
 QString reportSummary(const QList<ScanResult> &results);
 
 // For programs: one JSON document with every result and the counts.
+// doc/schema/ombrel-scan-report.schema.json describes it.
 QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted);
+
+// The document's parts: the format version, scanner, counts; and one result.
+QJsonObject reportSummaryJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted);
+QJsonObject reportResultJson(const ScanResult &result);

@@ -11,6 +11,7 @@
 //            130 when interrupted (the cache keeps every finished scan).
 
 #include "launcher/candidates.h"
+#include "launcher/jsonlines.h"
 #include "launcher/report.h"
 #include "launcher/scancache.h"
 #include "launcher/scanrunner.h"
@@ -129,11 +130,14 @@ int main(int argc, char *argv[])
     const QCommandLineOption retryOption(QStringLiteral("retry-failed"),
                                          QStringLiteral("Scan crashed and timed-out plug-ins again."));
     const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print one JSON document."));
+    const QCommandLineOption jsonLinesOption(QStringLiteral("json-lines"),
+                                             QStringLiteral("Print one JSON object per result as it comes."));
     const QCommandLineOption cacheOption(QStringLiteral("cache"), QStringLiteral("The cache file to use."),
                                          QStringLiteral("file"), defaultCacheFile());
     const QCommandLineOption scannerOption(QStringLiteral("scanner"), QStringLiteral("The scanner to run."),
                                            QStringLiteral("file"));
-    parser.addOptions({jobsOption, timeoutOption, rescanOption, retryOption, jsonOption, cacheOption, scannerOption});
+    parser.addOptions({jobsOption, timeoutOption, rescanOption, retryOption, jsonOption, jsonLinesOption, cacheOption,
+                       scannerOption});
     if (!parser.parse(QCoreApplication::arguments())) {
         printError(parser.errorText());
         return ExitUsage;
@@ -149,6 +153,11 @@ int main(int argc, char *argv[])
     const double timeout = parser.value(timeoutOption).toDouble(&timeoutOk);
     if (!jobsOk || jobs < 1 || !timeoutOk || timeout <= 0) {
         printError(QStringLiteral("-j takes a whole number from 1 and --timeout a positive number of seconds"));
+        return ExitUsage;
+    }
+    const bool jsonLines = parser.isSet(jsonLinesOption);
+    if (jsonLines && parser.isSet(jsonOption)) {
+        printError(QStringLiteral("--json and --json-lines: choose one"));
         return ExitUsage;
     }
     const QString scanner = findScanner(parser.value(scannerOption));
@@ -184,6 +193,18 @@ int main(int argc, char *argv[])
             toScan << path;
     }
 
+    // A host reading the pipe sees each line as soon as it is known.
+    auto writeLine = [](const QByteArray &line) {
+        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+        std::fflush(stdout);
+    };
+    if (jsonLines) {
+        for (const QString &path : candidates) {
+            if (results.contains(path))
+                writeLine(jsonLineResult(results.value(path)));
+        }
+    }
+
     ScanRunner runner({scanner, jobs, int(timeout * 1000)});
 
     // Signals only write a byte; the event loop turns it into a cancel.
@@ -205,6 +226,8 @@ int main(int argc, char *argv[])
         [&](const ScanResult &result) {
             results.insert(result.path, result);
             cache.insert(result);
+            if (jsonLines)
+                writeLine(jsonLineResult(result));
             progress.finished();
             if (sinceSave.elapsed() >= kCacheWriteIntervalMs) {
                 cacheOk = cache.save(&message) && cacheOk;
@@ -225,7 +248,9 @@ int main(int argc, char *argv[])
             ordered << results.value(path);
     }
     const bool interrupted = runner.wasCancelled();
-    if (parser.isSet(jsonOption))
+    if (jsonLines)
+        writeLine(jsonLineSummary(ordered, scanner, interrupted));
+    else if (parser.isSet(jsonOption))
         std::fputs(reportJson(ordered, scanner, interrupted).constData(), stdout);
     else
         std::fputs(qPrintable(reportTable(ordered)), stdout);

@@ -140,6 +140,19 @@ private:
         return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     }
 
+    // -j 1 and zz_hang last: once it is being scanned, all else is done.
+    // Only this library's: other test runs may share the machine.
+    bool hangRunning() const
+    {
+        const QByteArray hang = QFile::encodeName(m_library + "/zz_hang.so");
+        for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+            QFile cmdline("/proc/" + pid + "/cmdline");
+            if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(hang))
+                return true;
+        }
+        return false;
+    }
+
     void copyPlugin(const QString &variant, const QString &as)
     {
         const QString path = m_library + "/" + as;
@@ -259,15 +272,6 @@ private Q_SLOTS:
                       {"--json", "-j", "1", "--timeout", "60", "--cache", cache, m_library});
         QVERIFY(process.waitForStarted());
 
-        // -j 1 and zz_hang last: once it is being scanned, all else is done.
-        auto hangRunning = [] {
-            for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
-                QFile cmdline("/proc/" + pid + "/cmdline");
-                if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("zz_hang.so"))
-                    return true;
-            }
-            return false;
-        };
         QTRY_VERIFY_WITH_TIMEOUT(hangRunning(), 30000);
         ::kill(pid_t(process.processId()), SIGINT);
         QVERIFY(process.waitForFinished(10000));
@@ -283,6 +287,46 @@ private Q_SLOTS:
         const Run next = scanLibrary(cache);
         QCOMPARE(next.exitCode, 0);
         QCOMPARE(scannedPaths(next.report), QStringList{"zz_hang.so"});
+    }
+
+    // A host reading the pipe sees each result as it ends: cached ones
+    // first, then each scan, while later scans are still running.
+    void jsonLinesArriveAsResultsEnd()
+    {
+#if !defined(Q_OS_LINUX)
+        QSKIP("finds the scanner's process through /proc");
+#endif
+        const QString cache = cacheFile("lines");
+        QCOMPARE(launch({"--json", "--cache", cache, m_library + "/effect.so"}).exitCode, 0);
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ASAN_OPTIONS", asanOptions("handle_segv=0").value("ASAN_OPTIONS"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(LAUNCHER_PATH),
+                      {"--json-lines", "-j", "1", "--timeout", "60", "--cache", cache, m_library});
+        QTRY_VERIFY_WITH_TIMEOUT(hangRunning(), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(process.peek(1 << 20).count('\n')), kLibrarySize - 1, 5000);
+        QList<QJsonObject> lines;
+        for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
+            if (!line.isEmpty())
+                lines << QJsonDocument::fromJson(line).object();
+        }
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 130);
+        QCOMPARE(lines.first().value("path").toString(), m_library + "/effect.so");
+        QCOMPARE(lines.first().value("cached").toBool(), true);
+        for (const QJsonObject &line : lines.mid(1)) {
+            QCOMPARE(line.value("record").toString(), QStringLiteral("result"));
+            QCOMPARE(line.value("cached").toBool(), false);
+        }
+        const QByteArray rest = process.readAllStandardOutput();
+        QCOMPARE(rest.count('\n'), 1);
+        const QJsonObject summary = QJsonDocument::fromJson(rest).object();
+        QCOMPARE(summary.value("record").toString(), QStringLiteral("summary"));
+        QCOMPARE(summary.value("interrupted").toBool(), true);
+        QCOMPARE(summary.value("total").toInt(), kLibrarySize - 1);
+        QCOMPARE(summary.value("cached").toInt(), 1);
     }
 
     void corruptCacheIsRebuilt_data()
@@ -416,7 +460,9 @@ private Q_SLOTS:
             reports << writeFile("report-" + QString::number(qHash(script)) + ".json", run.out);
             caches << cache;
         }
+        const Run lines = launch({"--json-lines", "--rescan", "--timeout", "1", "--cache", cacheFile("schema"), m_library});
         QStringList seen = validate("report", reports) + validate("cache", caches);
+        QCOMPARE(validate("lines", {writeFile("schema-library.jsonl", lines.out)}), validate("report", reports.mid(0, 1)));
         seen.removeDuplicates();
         seen.sort();
         QStringList all;
