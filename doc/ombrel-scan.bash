@@ -3,7 +3,7 @@
 _ombrel_scan()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local options='-j --jobs --timeout --rescan --retry-failed --json --json-lines --cache --scanner -h --help'
+    local options='-j --jobs --timeout --rescan --retry-failed --json --json-lines --cache --scanner -h --help --version'
     case $prev in
     -j|--jobs|--timeout)
         return # a number: nothing to offer

@@ -66,6 +66,11 @@ QString reportTable(const QList<ScanResult> &results)
     return table + reportSummary(results) + QLatin1Char('\n');
 }
 
+QString plugInCount(qsizetype n)
+{
+    return n == 1 ? QStringLiteral("1 plug-in") : QStringLiteral("%1 plug-ins").arg(n);
+}
+
 QString reportSummary(const QList<ScanResult> &results)
 {
     QStringList counts;
@@ -74,8 +79,8 @@ QString reportSummary(const QList<ScanResult> &results)
             counts << QStringLiteral("%1 %2").arg(n).arg(outcomeName(outcome));
     }
     const int cached = int(std::count_if(results.begin(), results.end(), [](const ScanResult &r) { return r.cached; }));
-    return QStringLiteral("%1 plug-ins: %2 (%3 scanned, %4 from the cache)")
-        .arg(results.size())
+    return QStringLiteral("%1: %2 (%3 scanned, %4 from the cache)")
+        .arg(plugInCount(results.size()))
         .arg(counts.isEmpty() ? QStringLiteral("none") : counts.join(QStringLiteral(", ")))
         .arg(results.size() - cached)
         .arg(cached);

@@ -11,6 +11,9 @@
 // path) and a closing summary line.
 QString reportTable(const QList<ScanResult> &results);
 
+// "1 plug-in", "2 plug-ins".
+QString plugInCount(qsizetype n);
+
 // "12 plug-ins: 9 ok, 1 banned, ... (3 scanned, 9 from the cache)"
 QString reportSummary(const QList<ScanResult> &results);
 

@@ -15,14 +15,17 @@
 #include "launcher/report.h"
 #include "launcher/scancache.h"
 #include "launcher/scanrunner.h"
+#include "usage.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QThread>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -49,13 +52,19 @@ void printError(const QString &message)
     std::fprintf(stderr, "ombrel-scan: %s\n", qPrintable(message));
 }
 
+// Where the scanner is looked for when --scanner does not name it.
+QStringList scannerPlaces()
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    return {dir + QStringLiteral("/OmbrelPluginScanner"),
+            QDir::cleanPath(dir + QStringLiteral("/../libexec/ombrel/OmbrelPluginScanner"))};
+}
+
 QString findScanner(const QString &given)
 {
     if (!given.isEmpty())
         return QFileInfo(given).isExecutable() ? QFileInfo(given).absoluteFilePath() : QString();
-    const QString dir = QCoreApplication::applicationDirPath();
-    for (const QString &candidate : {dir + QStringLiteral("/OmbrelPluginScanner"),
-                                     dir + QStringLiteral("/../libexec/ombrel/OmbrelPluginScanner")}) {
+    for (const QString &candidate : scannerPlaces()) {
         if (QFileInfo(candidate).isExecutable())
             return QFileInfo(candidate).canonicalFilePath();
     }
@@ -114,36 +123,47 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ombrel-scan"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(OMBREL_VERSION));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Scans VST 2 plug-ins, one scanner process per file."));
-    parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("paths"), QStringLiteral("Plug-in files and folders to scan."),
-                                 QStringLiteral("[paths...]"));
+    // Each description names the default in force, as --help shows it.
+    const QString processors = QString::number(QThread::idealThreadCount());
     const QCommandLineOption jobsOption({QStringLiteral("j"), QStringLiteral("jobs")},
-                                        QStringLiteral("Scans at once (default: processors)."), QStringLiteral("n"),
-                                        QString::number(QThread::idealThreadCount()));
+                                        QStringLiteral("scans at once (default: %1, the number of processors)").arg(processors),
+                                        QStringLiteral("n"), processors);
     const QCommandLineOption timeoutOption(QStringLiteral("timeout"),
-                                           QStringLiteral("Seconds a scan may take (default: 30)."),
+                                           QStringLiteral("a scan still running then is killed (default: 30)"),
                                            QStringLiteral("seconds"), QStringLiteral("30"));
-    const QCommandLineOption rescanOption(QStringLiteral("rescan"), QStringLiteral("Scan every file again."));
+    const QCommandLineOption rescanOption(QStringLiteral("rescan"), QStringLiteral("scan every file again"));
     const QCommandLineOption retryOption(QStringLiteral("retry-failed"),
-                                         QStringLiteral("Scan crashed and timed-out plug-ins again."));
-    const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print one JSON document."));
+                                         QStringLiteral("scan crashed and timed-out plug-ins again"));
+    const QCommandLineOption jsonOption(QStringLiteral("json"),
+                                        QStringLiteral("print one JSON document instead of the table"));
     const QCommandLineOption jsonLinesOption(QStringLiteral("json-lines"),
-                                             QStringLiteral("Print one JSON object per result as it comes."));
-    const QCommandLineOption cacheOption(QStringLiteral("cache"), QStringLiteral("The cache file to use."),
+                                             QStringLiteral("print one JSON object per line as each result is known"));
+    const QCommandLineOption cacheOption(QStringLiteral("cache"),
+                                         QStringLiteral("the cache file (default: %1)").arg(defaultCacheFile()),
                                          QStringLiteral("file"), defaultCacheFile());
-    const QCommandLineOption scannerOption(QStringLiteral("scanner"), QStringLiteral("The scanner to run."),
+    const QCommandLineOption scannerOption(QStringLiteral("scanner"),
+                                           QStringLiteral("the scanner to run (default: %1,\nelse %2)")
+                                               .arg(scannerPlaces().at(0), scannerPlaces().at(1)),
                                            QStringLiteral("file"));
-    parser.addOptions({jobsOption, timeoutOption, rescanOption, retryOption, jsonOption, jsonLinesOption, cacheOption,
-                       scannerOption});
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("show this help"));
+    const QCommandLineOption versionOption(QStringLiteral("version"), QStringLiteral("show the program's version"));
+    const QList<QCommandLineOption> options{jobsOption,      timeoutOption, rescanOption,  retryOption, jsonOption,
+                                            jsonLinesOption, cacheOption,   scannerOption, helpOption,  versionOption};
+    QCommandLineParser parser;
+    parser.addOptions(options);
     if (!parser.parse(QCoreApplication::arguments())) {
         printError(parser.errorText());
         return ExitUsage;
     }
-    if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+    if (parser.isSet(helpOption)) {
+        std::fputs(qPrintable(usageText(options, usualPluginFolders())), stdout);
+        return ExitDone;
+    }
+    if (parser.isSet(versionOption)) {
+        std::printf("ombrel-scan %s\n", OMBREL_VERSION);
         return ExitDone;
     }
 
@@ -151,8 +171,13 @@ int main(int argc, char *argv[])
     bool timeoutOk = false;
     const int jobs = parser.value(jobsOption).toInt(&jobsOk);
     const double timeout = parser.value(timeoutOption).toDouble(&timeoutOk);
-    if (!jobsOk || jobs < 1 || !timeoutOk || timeout <= 0) {
-        printError(QStringLiteral("-j takes a whole number from 1 and --timeout a positive number of seconds"));
+    if (!jobsOk || jobs < 1) {
+        printError(QStringLiteral("--jobs: expected a whole number from 1, not \"%1\"").arg(parser.value(jobsOption)));
+        return ExitUsage;
+    }
+    if (!timeoutOk || !(timeout > 0)) {
+        printError(QStringLiteral("--timeout: expected a number of seconds above 0, not \"%1\"")
+                       .arg(parser.value(timeoutOption)));
         return ExitUsage;
     }
     const bool jsonLines = parser.isSet(jsonLinesOption);
@@ -255,9 +280,15 @@ int main(int argc, char *argv[])
     else
         std::fputs(qPrintable(reportTable(ordered)), stdout);
     if (interrupted) {
-        printError(QStringLiteral("interrupted; %1 of %2 plug-ins are in the cache")
-                       .arg(ordered.size())
-                       .arg(candidates.size()));
+        // What the next run will not scan again: entries from this run and,
+        // under --rescan, earlier ones that still stand.
+        const auto inCache = std::count_if(candidates.begin(), candidates.end(), [&cache](const QString &path) {
+            ScanResult cached;
+            return cache.lookup(path, &cached);
+        });
+        printError(QStringLiteral("interrupted; the cache holds %1 of the %2")
+                       .arg(inCache)
+                       .arg(plugInCount(candidates.size())));
         return ExitInterrupted;
     }
     return ExitDone;

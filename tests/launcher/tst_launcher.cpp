@@ -258,18 +258,34 @@ private Q_SLOTS:
         QCOMPARE(scanLibrary(cache, {"--rescan"}).report.value("scanned").toInt(), kLibrarySize);
     }
 
+    void interruptedRunKeepsFinishedScans_data()
+    {
+        QTest::addColumn<bool>("rescan");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("scannedNext");
+        QTest::newRow("first run") << false << "the cache holds 7 of the 8 plug-ins" << QStringList{"zz_hang.so"};
+        // Earlier results that still stand count, though this run redid them.
+        QTest::newRow("--rescan") << true << "the cache holds 8 of the 8 plug-ins" << QStringList();
+    }
+
     void interruptedRunKeepsFinishedScans()
     {
 #if !defined(Q_OS_LINUX)
         QSKIP("finds the scanner's process through /proc");
 #endif
-        const QString cache = cacheFile("interrupted");
+        QFETCH(bool, rescan);
+        QFETCH(QString, message);
+        QFETCH(QStringList, scannedNext);
+        const QString cache = cacheFile(QStringLiteral("interrupted-%1").arg(rescan));
+        if (rescan)
+            QCOMPARE(scanLibrary(cache).exitCode, 0);
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("ASAN_OPTIONS", asanOptions("handle_segv=0").value("ASAN_OPTIONS"));
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(LAUNCHER_PATH),
-                      {"--json", "-j", "1", "--timeout", "60", "--cache", cache, m_library});
+                      QStringList{"--json", "-j", "1", "--timeout", "60", "--cache", cache, m_library}
+                          + (rescan ? QStringList{"--rescan"} : QStringList()));
         QVERIFY(process.waitForStarted());
 
         QTRY_VERIFY_WITH_TIMEOUT(hangRunning(), 30000);
@@ -278,6 +294,7 @@ private Q_SLOTS:
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 130);
         QTRY_VERIFY_WITH_TIMEOUT(!hangRunning(), 5000);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()), "ombrel-scan: interrupted; " + message + "\n");
 
         const QJsonObject report = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
         QCOMPARE(report.value("interrupted").toBool(), true);
@@ -286,7 +303,7 @@ private Q_SLOTS:
         // The next run takes up where this one stopped.
         const Run next = scanLibrary(cache);
         QCOMPARE(next.exitCode, 0);
-        QCOMPARE(scannedPaths(next.report), QStringList{"zz_hang.so"});
+        QCOMPARE(scannedPaths(next.report), scannedNext);
     }
 
     // A host reading the pipe sees each result as it ends: cached ones
@@ -360,8 +377,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("no jobs") << QStringList{"-j", "0"} << 2 << "-j takes a whole number";
-        QTest::newRow("bad timeout") << QStringList{"--timeout", "soon"} << 2 << "--timeout";
+        QTest::newRow("no jobs") << QStringList{"-j", "0"} << 2 << "--jobs: expected a whole number from 1, not \"0\"";
+        QTest::newRow("bad timeout") << QStringList{"--timeout", "soon"} << 2 << "--timeout: expected a number";
+        QTest::newRow("zero timeout") << QStringList{"--timeout", "0"} << 2 << "--timeout: expected a number";
+        QTest::newRow("Qt's own option") << QStringList{"--help-all"} << 2 << "help-all";
         QTest::newRow("unknown option") << QStringList{"--fast"} << 2 << "fast";
         QTest::newRow("no scanner") << QStringList{"--scanner", "/nonexistent/scanner"} << 2 << "no scanner found";
         QTest::newRow("cache under a file") << QStringList{"--cache", "%L/notes.so/cache.json"} << 3 << "cannot";
@@ -375,6 +394,24 @@ private Q_SLOTS:
         const Run run = launch(args.replaceInStrings("%L", m_library) + QStringList{m_library + "/effect.so"});
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.err.startsWith("ombrel-scan: ") && run.err.contains(message), qPrintable(run.err));
+    }
+
+    // --help answers where things are and what is done by default.
+    void helpNamesTheDefaults()
+    {
+        QProcessEnvironment env;
+        env.insert("XDG_CACHE_HOME", m_dir.path() + "/xdg-cache");
+        const Run help = launch({"--help"}, env);
+        QCOMPARE(help.exitCode, 0);
+        for (const QString &expected :
+             {m_dir.path() + "/xdg-cache/Kestrune/ombrel-scan-cache.json", QFileInfo(LAUNCHER_PATH).path() + "/OmbrelPluginScanner",
+              QStringLiteral("VST_PATH"), QStringLiteral("/usr/lib/vst"), QStringLiteral("(default: 30)"),
+              QStringLiteral("(default: %1,").arg(QThread::idealThreadCount())})
+            QVERIFY2(help.out.contains(expected), qPrintable(expected + " not in:\n" + help.out));
+        QVERIFY(!help.out.contains("help-all"));
+        const Run version = launch({"--version"});
+        QCOMPARE(version.exitCode, 0);
+        QVERIFY2(QRegularExpression("^ombrel-scan \\d+\\.\\d+\\.\\d+\n$").match(version.out).hasMatch(), qPrintable(version.out));
     }
 
     void vstPathIsTheDefault()
@@ -409,6 +446,8 @@ private Q_SLOTS:
         const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 4); // header, two rows, summary
         QCOMPARE(lines.last(), QStringLiteral("2 plug-ins: 1 ok, 1 banned (2 scanned, 0 from the cache)"));
+        const Run one = launch({"--cache", cacheFile("table"), m_library + "/effect.so"});
+        QVERIFY2(one.out.endsWith("\n1 plug-in: 1 ok (0 scanned, 1 from the cache)\n"), qPrintable(one.out));
     }
 
     // The verdict on each way a scanner can end, with a stand-in scanner
