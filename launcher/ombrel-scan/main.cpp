@@ -6,6 +6,7 @@
 // folders of the platform.
 //
 // Exit code: 0 when the run completed, whatever the plug-ins did;
+//            1 when a file or folder given does not exist (the rest is scanned);
 //            2 for bad usage or when no scanner can be found;
 //            3 when the cache file cannot be written;
 //            130 when interrupted (the cache keeps every finished scan).
@@ -33,7 +34,7 @@
 
 namespace {
 
-enum ExitCode { ExitDone = 0, ExitUsage = 2, ExitCache = 3, ExitInterrupted = 130 };
+enum ExitCode { ExitDone = 0, ExitNotFound = 1, ExitUsage = 2, ExitCache = 3, ExitInterrupted = 130 };
 
 // Scans finished since the last write are lost if the process is killed
 // outright; Ctrl-C and SIGTERM are caught and write the cache first.
@@ -202,8 +203,23 @@ int main(int argc, char *argv[])
         return ExitCache;
     }
 
-    const QStringList inputs = parser.positionalArguments();
-    const QStringList candidates = findCandidates(inputs.isEmpty() ? defaultPluginFolders() : inputs);
+    // A mistyped path is the user's error, not a missing plug-in: it is
+    // named, not scanned, and the run ends with ExitNotFound.
+    QStringList inputs;
+    bool inputNotFound = false;
+    for (const QString &input : parser.positionalArguments()) {
+        const QFileInfo info(input);
+        if (!info.exists()) {
+            printError(QStringLiteral("%1: no such file or folder").arg(input));
+            inputNotFound = true;
+            continue;
+        }
+        if (info.isDir() && findCandidates({input}).isEmpty())
+            printError(QStringLiteral("%1: no plug-in file (*.so) in this folder").arg(input));
+        inputs << input;
+    }
+    const QStringList candidates =
+        findCandidates(parser.positionalArguments().isEmpty() ? defaultPluginFolders() : inputs);
 
     QMap<QString, ScanResult> results;
     QStringList toScan;
@@ -291,5 +307,5 @@ int main(int argc, char *argv[])
                        .arg(plugInCount(candidates.size())));
         return ExitInterrupted;
     }
-    return ExitDone;
+    return inputNotFound ? ExitNotFound : ExitDone;
 }

@@ -396,6 +396,37 @@ private Q_SLOTS:
         QVERIFY2(run.err.startsWith("ombrel-scan: ") && run.err.contains(message), qPrintable(run.err));
     }
 
+    // Paths given on the command line: a mistyped one is named and not
+    // scanned, and the run ends with 1 once the rest is done.
+    void givenPaths_data()
+    {
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<int>("results");
+        QTest::newRow("mistyped file") << QStringList{"%L/nope.so", "%L/effect.so"} << 1
+                                       << "ombrel-scan: %L/nope.so: no such file or folder\n" << 1;
+        QTest::newRow("mistyped folder") << QStringList{"%L/nope"} << 1
+                                         << "ombrel-scan: %L/nope: no such file or folder\n" << 0;
+        QTest::newRow("folder without plug-ins") << QStringList{"%L/sub", "%D/empty"} << 0
+                                                 << "ombrel-scan: %D/empty: no plug-in file (*.so) in this folder\n"
+                                                 << 1;
+    }
+
+    void givenPaths()
+    {
+        QFETCH(QStringList, paths);
+        QFETCH(int, exitCode);
+        QFETCH(QString, err);
+        QFETCH(int, results);
+        QVERIFY(QDir(m_dir.path()).mkpath("empty"));
+        paths.replaceInStrings("%L", m_library).replaceInStrings("%D", m_dir.path());
+        const Run run = launch(QStringList{"--json", "--timeout", "1", "--cache", cacheFile("given")} + paths);
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.err, err.replace("%L", m_library).replace("%D", m_dir.path()));
+        QCOMPARE(run.report.value("plugins").toArray().size(), results);
+    }
+
     // --help answers where things are and what is done by default.
     void helpNamesTheDefaults()
     {
