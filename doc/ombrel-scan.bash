@@ -3,12 +3,12 @@
 _ombrel_scan()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local options='-j --jobs --timeout --rescan --retry-failed --json --json-lines --cache --scanner -h --help --version'
+    local options='-j --jobs --timeout --rescan --retry-failed --json --json-lines --cache --scanner --log -h --help --version'
     case $prev in
     -j|--jobs|--timeout)
         return # a number: nothing to offer
         ;;
-    --cache|--scanner)
+    --cache|--scanner|--log)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -f -- "$cur")
         return

@@ -63,7 +63,13 @@ QString reportTable(const QList<ScanResult> &results)
             line += i + 1 < row.size() ? row.at(i).leftJustified(widths.at(i) + 2) : row.at(i);
         table += line + QLatin1Char('\n');
     }
-    return table + reportSummary(results) + QLatin1Char('\n');
+    table += reportSummary(results) + QLatin1Char('\n');
+    // Where to look next, for the first row that did not end ok.
+    const auto failed = std::find_if(results.begin(), results.end(),
+                                     [](const ScanResult &r) { return r.outcome != ScanOutcome::Ok; });
+    if (failed != results.end())
+        table += QStringLiteral("Why a plug-in did not end ok: ombrel-scan --log '%1'\n").arg(failed->path);
+    return table;
 }
 
 QString plugInCount(qsizetype n)

@@ -15,6 +15,7 @@
 #include "launcher/jsonlines.h"
 #include "launcher/report.h"
 #include "launcher/scancache.h"
+#include "launcher/scanlog.h"
 #include "launcher/scanrunner.h"
 #include "usage.h"
 
@@ -148,11 +149,16 @@ int main(int argc, char *argv[])
                                            QStringLiteral("the scanner to run (default: %1,\nelse %2)")
                                                .arg(scannerPlaces().at(0), scannerPlaces().at(1)),
                                            QStringLiteral("file"));
+    const QCommandLineOption logOption(QStringLiteral("log"),
+                                       QStringLiteral("show, without scanning, what the cache knows of one plug-in:\n"
+                                                      "outcome, exit code or signal, when, and its last lines"),
+                                       QStringLiteral("file"));
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("show this help"));
     const QCommandLineOption versionOption(QStringLiteral("version"), QStringLiteral("show the program's version"));
-    const QList<QCommandLineOption> options{jobsOption,      timeoutOption, rescanOption,  retryOption, jsonOption,
-                                            jsonLinesOption, cacheOption,   scannerOption, helpOption,  versionOption};
+    const QList<QCommandLineOption> options{jobsOption,    timeoutOption, rescanOption, retryOption,
+                                            jsonOption,    jsonLinesOption, cacheOption, scannerOption,
+                                            logOption,     helpOption,    versionOption};
     QCommandLineParser parser;
     parser.addOptions(options);
     if (!parser.parse(QCoreApplication::arguments())) {
@@ -165,6 +171,25 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(versionOption)) {
         std::printf("ombrel-scan %s\n", OMBREL_VERSION);
+        return ExitDone;
+    }
+
+    if (parser.isSet(logOption)) {
+        // Reads the cache only: scans nothing and changes nothing.
+        const QString path = parser.value(logOption);
+        const QString scanner = findScanner(parser.value(scannerOption));
+        ScanCache cache(parser.value(cacheOption), scannerIdentity(scanner));
+        QString warning;
+        cache.load(&warning);
+        ScanResult result;
+        if (!cache.find(path, &result)) {
+            printError(QStringLiteral("%1: not in the cache %2%3")
+                           .arg(path, cache.fileName(), warning.isEmpty() ? QString() : QStringLiteral("; ") + warning));
+            return ExitNotFound;
+        }
+        ScanResult current;
+        const bool stillStands = scanner.isEmpty() || cache.lookup(result.path, &current);
+        std::fputs(qPrintable(logText(result, stillStands)), stdout);
         return ExitDone;
     }
 

@@ -227,8 +227,10 @@ private Q_SLOTS:
         for (const QString &path : a.keys()) {
             QJsonObject x = a.value(path);
             QJsonObject y = b.value(path);
-            x.remove("milliseconds");
-            y.remove("milliseconds");
+            for (const char *member : {"milliseconds", "scannedAt"}) {
+                x.remove(member);
+                y.remove(member);
+            }
             QCOMPARE(x, y);
         }
     }
@@ -427,6 +429,42 @@ private Q_SLOTS:
         QCOMPARE(run.report.value("plugins").toArray().size(), results);
     }
 
+    // A failed scan keeps the last 4 KiB of what its process printed, the
+    // plug-in's stdout included; --log shows it from the cache, and the
+    // table points there.
+    void logShowsWhyAScanFailed()
+    {
+        const QString noisy = m_dir.path() + "/noisy/noisy.so";
+        QVERIFY(QDir().mkpath(m_dir.path() + "/noisy"));
+        QVERIFY(QFile::copy(testPluginPath("noisy_crash"), noisy));
+        const QString cache = cacheFile("log");
+        const Run table = launch({"--cache", cache, noisy});
+        QVERIFY2(table.out.endsWith("\nWhy a plug-in did not end ok: ombrel-scan --log '" + noisy + "'\n"),
+                 qPrintable(table.out));
+
+        const Run json = launch({"--json", "--cache", cache, noisy});
+        const QJsonObject result = byPath(json.report).value(noisy);
+        QVERIFY(result.value("cached").toBool());
+        QStringList lines;
+        for (const QJsonValue &line : result.value("lines").toArray())
+            lines << line.toString();
+        QVERIFY2(lines.size() > 100, qPrintable(lines.join('\n')));
+        QCOMPARE(lines.mid(lines.size() - 2), (QStringList{"plug-in line 199 on stdout", "plug-in's last words"}));
+        QVERIFY(lines.join('\n').size() < 4096); // bounded, and cut at a line's start:
+        QVERIFY(QRegularExpression("^plug-in line \\d+ on stdout$").match(lines.first()).hasMatch());
+
+        const Run log = launch({"--log", noisy, "--cache", cache});
+        QCOMPARE(log.exitCode, 0);
+        const QString today = QDateTime::currentDateTimeUtc().date().toString(Qt::ISODate);
+        QVERIFY2(log.out.startsWith(noisy + "\noutcome: crashed (signal 11)\nscanned: " + today)
+                     && log.out.endsWith("\n  plug-in line 199 on stdout\n  plug-in's last words\n"),
+                 qPrintable(log.out));
+
+        const Run unknown = launch({"--log", m_library + "/effect.so", "--cache", cache});
+        QCOMPARE(unknown.exitCode, 1);
+        QCOMPARE(unknown.err, "ombrel-scan: " + m_library + "/effect.so: not in the cache " + cache + "\n");
+    }
+
     // --help answers where things are and what is done by default.
     void helpNamesTheDefaults()
     {
@@ -475,8 +513,8 @@ private Q_SLOTS:
         QVERIFY(run.err.isEmpty()); // no progress line when stderr is not a terminal
         QVERIFY(run.report.isEmpty()); // a table, not JSON
         const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 4); // header, two rows, summary
-        QCOMPARE(lines.last(), QStringLiteral("2 plug-ins: 1 ok, 1 banned (2 scanned, 0 from the cache)"));
+        QCOMPARE(lines.size(), 5); // header, two rows, summary, where to look for why
+        QCOMPARE(lines.at(3), QStringLiteral("2 plug-ins: 1 ok, 1 banned (2 scanned, 0 from the cache)"));
         const Run one = launch({"--cache", cacheFile("table"), m_library + "/effect.so"});
         QVERIFY2(one.out.endsWith("\n1 plug-in: 1 ok (0 scanned, 1 from the cache)\n"), qPrintable(one.out));
     }

@@ -38,11 +38,12 @@ completion=$work/root/usr/share/bash-completion/completions/ombrel-scan
 offered=$(bash -c 'source "$1"; COMP_WORDS=(ombrel-scan -); COMP_CWORD=1; _ombrel_scan; echo "${COMPREPLY[*]}"' _ "$completion")
 page=$(MANPATH="$work/root/usr/share/man" man -w ombrel-scan)
 readme=$(dirname "$0")/../../README.md
+manual=$(zcat "$page" | sed 's/\\-/-/g')
 options=$("$launcher" --help | grep -oE '^ +(-[a-zA-Z], )?--[a-z-]+' | grep -oE -- '-(-[a-z-]+|[a-zA-Z])')
 [ -n "$options" ] || fail "no options in --help"
 for option in $options; do
     [[ " $offered " == *" $option "* ]] || fail "completion does not offer $option"
-    zcat "$page" | sed 's/\\-/-/g' | grep -q -- "$option" || fail "man ombrel-scan does not name $option"
+    grep -q -- "$option" <<<"$manual" || fail "man ombrel-scan does not name $option"
     grep -q -- "$option" "$readme" || fail "README does not name $option"
 done
 echo "PASS: completion, man page and README name every option of --help"
