@@ -10,7 +10,8 @@ const QString kScannerName = QStringLiteral("OmbrelPluginScanner");
 
 // A place in the layout for a scanner of another architecture than the
 // native one, and what a file for it is missing while the place is empty.
-struct CompanionPlace {
+struct CompanionPlace
+{
     QString folder;
     Architecture architecture;
     QString whenAbsent;
@@ -19,22 +20,22 @@ struct CompanionPlace {
 QList<CompanionPlace> companionPlaces()
 {
 #if defined(Q_OS_LINUX)
-    return { { QStringLiteral("i386"), { Cpu::X86, 32, 3 }, QStringLiteral("no 32-bit scanner installed") } };
+    return {{QStringLiteral("i386"), {Cpu::X86, 32, 3}, QStringLiteral("no 32-bit scanner installed")}};
 #else
     return {};
 #endif
 }
 
-BinaryFormat elfFor(const Architecture& architecture)
+BinaryFormat elfFor(const Architecture &architecture)
 {
-    return { Container::Elf, { architecture } };
+    return {Container::Elf, {architecture}};
 }
 
 // The first executable file at `relative` below the launcher's folder or
 // its ../libexec/ombrel.
-QString findInLayout(const QString& launcherDir, const QString& relative)
+QString findInLayout(const QString &launcherDir, const QString &relative)
 {
-    for (const QString& place : { launcherDir, launcherDir + QStringLiteral("/../libexec/ombrel") }) {
+    for (const QString &place : {launcherDir, launcherDir + QStringLiteral("/../libexec/ombrel")}) {
         const QFileInfo candidate(place + QLatin1Char('/') + relative);
         if (candidate.isFile() && candidate.isExecutable())
             return candidate.canonicalFilePath();
@@ -42,25 +43,25 @@ QString findInLayout(const QString& launcherDir, const QString& relative)
     return QString();
 }
 
-bool isExecutableFormat(const BinaryFormat& format)
+bool isExecutableFormat(const BinaryFormat &format)
 {
     return format.container != Container::None && format.container != Container::Unreadable;
 }
 
 } // namespace
 
-QString ScannerSet::scannerFor(const BinaryFormat& format) const
+QString ScannerSet::scannerFor(const BinaryFormat &format) const
 {
     if (!native.path.isEmpty() && native.format.canLoad(format))
         return native.path;
-    for (const InstalledScanner& companion : companions) {
+    for (const InstalledScanner &companion : companions) {
         if (companion.format.canLoad(format))
             return companion.path;
     }
     return QString();
 }
 
-ScannerSet findScanners(const QString& given, const QString& launcherPath)
+ScannerSet findScanners(const QString &given, const QString &launcherPath)
 {
     const QString launcherDir = QFileInfo(launcherPath).absolutePath();
     ScannerSet set;
@@ -74,31 +75,30 @@ ScannerSet findScanners(const QString& given, const QString& launcherPath)
         if (!isExecutableFormat(set.native.format))
             set.native.format = readBinaryFormat(launcherPath);
     }
-    for (const CompanionPlace& place : companionPlaces()) {
+    for (const CompanionPlace &place : companionPlaces()) {
         const QString path = findInLayout(launcherDir, place.folder + QLatin1Char('/') + kScannerName);
         if (path.isEmpty())
             set.absentCompanions << place.folder;
         else
-            set.companions << InstalledScanner { path, elfFor(place.architecture) };
+            set.companions << InstalledScanner {path, elfFor(place.architecture)};
     }
     return set;
 }
 
-QString scannerSetIdentity(const ScannerSet& scanners)
+QString scannerSetIdentity(const ScannerSet &scanners)
 {
     QString identity = scannerIdentity(scanners.native.path);
-    for (const InstalledScanner& companion : scanners.companions)
+    for (const InstalledScanner &companion : scanners.companions)
         identity += QLatin1Char(' ') + companion.path + QLatin1Char('=') + scannerIdentity(companion.path);
     return identity;
 }
 
-QHash<QString, QString> assignScanners(
-    const ScannerSet& scanners, QStringList* paths, QList<ScanResult>* unstarted)
+QHash<QString, QString> assignScanners(const ScannerSet &scanners, QStringList *paths, QList<ScanResult> *unstarted)
 {
     QHash<QString, QString> assigned;
     QStringList toStart;
     const QStringList all = *paths;
-    for (const QString& path : all) {
+    for (const QString &path : all) {
         const BinaryFormat format = readBinaryFormat(path);
         const QString scanner
             = format.container == Container::Unreadable ? scanners.native.path : scanners.scannerFor(format);
@@ -112,9 +112,8 @@ QHash<QString, QString> assignScanners(
         result.outcome = isExecutableFormat(format) ? ScanOutcome::Foreign : ScanOutcome::NotAPlugin;
         if (result.outcome == ScanOutcome::Foreign) {
             result.binary = describe(format);
-            for (const CompanionPlace& place : companionPlaces()) {
-                if (scanners.absentCompanions.contains(place.folder)
-                    && elfFor(place.architecture).canLoad(format))
+            for (const CompanionPlace &place : companionPlaces()) {
+                if (scanners.absentCompanions.contains(place.folder) && elfFor(place.architecture).canLoad(format))
                     result.binary += QStringLiteral(" (") + place.whenAbsent + QLatin1Char(')');
             }
         }

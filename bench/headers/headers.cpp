@@ -11,8 +11,8 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 int main(int argc, char *argv[])

@@ -119,7 +119,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print one JSON document."));
     const QCommandLineOption cacheOption(QStringLiteral("cache"), QStringLiteral("The cache file to use."),
                                          QStringLiteral("file"), defaultCacheFile());
-    const QCommandLineOption scannerOption(QStringLiteral("scanner"), QStringLiteral("The scanner to run."),
+    const QCommandLineOption scannerOption(QStringLiteral("scanner"), QStringLiteral("The native scanner to run."),
                                            QStringLiteral("file"));
     parser.addOptions({jobsOption, timeoutOption, rescanOption, retryOption, jsonOption, cacheOption, scannerOption});
     if (!parser.parse(QCoreApplication::arguments())) {

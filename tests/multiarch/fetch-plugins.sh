@@ -12,9 +12,11 @@ dest=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 package=dpf-plugins-vst:i386
-version=$(dpkg-query -W -f='${Version}' dpf-plugins-vst 2>/dev/null) && package+="=$version"
-if (cd "$work" && apt-get download "$package") >"$work/log" 2>&1 \
-    && dpkg-deb -x "$work"/*.deb "$work/i386"; then
+download() { (cd "$work" && apt-get download "$1") >>"$work/log" 2>&1; }
+# The twin's version where the mirror still has it, else the current one.
+version=$(dpkg-query -W -f='${Version}' dpf-plugins-vst 2>/dev/null) && download "$package=$version" \
+    || download "$package"
+if ls "$work"/*.deb >/dev/null 2>&1 && dpkg-deb -x "$work"/*.deb "$work/i386"; then
     mkdir -p "$dest" && rm -rf "$dest/i386" && mv "$work/i386" "$dest/i386"
     echo "fetched $package into $dest/i386"
 else

@@ -17,7 +17,7 @@
 
 namespace {
 
-const bool kIs64Bit = sizeof(void*) == 8;
+const bool kIs64Bit = sizeof(void *) == 8;
 const QString kFetched = QStringLiteral(FETCHED_PLUGIN_DIR "/i386/usr/lib/vst");
 const QString kTwins = QStringLiteral("/usr/lib/vst");
 
@@ -39,8 +39,8 @@ QByteArray elfHeader(char wordSize, char byteOrder, quint16 machine)
 
 QByteArray peFile(quint32 headerOffset, quint16 machine)
 {
-    QByteArray file = "MZ" + QByteArray(int(headerOffset) - 2, '\0') + QByteArray("PE\0\0", 4)
-        + number(machine, 2, false);
+    QByteArray file
+        = "MZ" + QByteArray(int(headerOffset) - 2, '\0') + QByteArray("PE\0\0", 4) + number(machine, 2, false);
     return file.replace(0x3c, 4, number(headerOffset, 4, false)) + QByteArray(40, '\0');
 }
 
@@ -49,7 +49,7 @@ QByteArray machO(quint32 magic, quint32 cpu, bool bigEndian)
     return number(magic, 4, bigEndian) + number(cpu, 4, bigEndian) + QByteArray(24, '\0');
 }
 
-QByteArray universal(const QList<quint32>& cpus)
+QByteArray universal(const QList<quint32> &cpus)
 {
     QByteArray file = number(0xcafebabe, 4, true) + number(quint32(cpus.size()), 4, true);
     for (quint32 cpu : cpus)
@@ -61,44 +61,43 @@ constexpr quint32 kArm64 = 0x0100000c;
 constexpr quint32 kX86_64 = 0x01000007;
 
 // Foreign files of the mixed folder, by name: contents and outcome text.
-struct Crafted {
-    const char* file;
+struct Crafted
+{
+    const char *file;
     QByteArray contents;
-    const char* outcome;
-    const char* binary;
+    const char *outcome;
+    const char *binary;
 };
 
 const Crafted kCrafted[] = {
-    { "arm64.so", elfHeader(2, 1, 183), "foreign", "64-bit ARM" },
-    { "windows.so", peFile(0x80, 0x8664), "foreign", "Windows, 64-bit x86" },
-    { "macos.so", machO(0xfeedfacf, kArm64, false), "foreign", "macOS, 64-bit ARM" },
-    { "notes.so", "not a library\n", "not-a-plugin", nullptr },
-    { "empty.so", QByteArray(), "not-a-plugin", nullptr },
+    {"arm64.so", elfHeader(2, 1, 183), "foreign", "64-bit ARM"},
+    {"windows.so", peFile(0x80, 0x8664), "foreign", "Windows, 64-bit x86"},
+    {"macos.so", machO(0xfeedfacf, kArm64, false), "foreign", "macOS, 64-bit ARM"},
+    {"notes.so", "not a library\n", "not-a-plugin", nullptr},
+    {"empty.so", QByteArray(), "not-a-plugin", nullptr},
 };
 
-bool writeFile(const QString& path, const QByteArray& contents)
+bool writeFile(const QString &path, const QByteArray &contents)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
 }
 
 // path -> the plug-in's JSON object, from one ombrel-scan --json run.
-QMap<QString, QJsonObject> scan(const QString& launcher, const QStringList& args)
+QMap<QString, QJsonObject> scan(const QString &launcher, const QStringList &args)
 {
     QProcess process;
     // A third-party plug-in's leaks are not the scanner's to answer for.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(
-        QStringLiteral("ASAN_OPTIONS"), asanOptions(QStringLiteral("detect_leaks=0")).value("ASAN_OPTIONS"));
+    env.insert(QStringLiteral("ASAN_OPTIONS"), asanOptions(QStringLiteral("detect_leaks=0")).value("ASAN_OPTIONS"));
     process.setProcessEnvironment(env);
-    process.start(launcher, QStringList { "--json" } + args);
+    process.start(launcher, QStringList {"--json"} + args);
     QMap<QString, QJsonObject> plugins;
     if (!process.waitForFinished(120000) || process.exitCode() != 0) {
         qWarning() << process.readAllStandardError();
         return plugins;
     }
-    for (const QJsonValue& value :
-        QJsonDocument::fromJson(process.readAllStandardOutput())["plugins"].toArray())
+    for (const QJsonValue &value : QJsonDocument::fromJson(process.readAllStandardOutput())["plugins"].toArray())
         plugins.insert(value["path"].toString(), value.toObject());
     return plugins;
 }
@@ -107,29 +106,30 @@ QMap<QString, QJsonObject> scan(const QString& launcher, const QStringList& args
 QStringList fetchedPlugins()
 {
     QStringList files;
-    QDirIterator it(kFetched, { "*.so" }, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(kFetched, {"*.so"}, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext())
         files << it.next().mid(kFetched.size() + 1);
     return files;
 }
 
-bool install(const QString& build, const QString& prefix)
+bool install(const QString &build, const QString &prefix)
 {
-    return QProcess::execute(CMAKE_COMMAND_PATH, { "--install", build, "--prefix", prefix }) == 0;
+    return QProcess::execute(CMAKE_COMMAND_PATH, {"--install", build, "--prefix", prefix}) == 0;
 }
 
 } // namespace
 
-class MultiArchTest : public QObject {
+class MultiArchTest : public QObject
+{
     Q_OBJECT
 
 private:
     QTemporaryDir m_dir;
 
-    QStringList twinPaths(const QStringList& plugins) const
+    QStringList twinPaths(const QStringList &plugins) const
     {
         QStringList twins;
-        for (const QString& plugin : plugins)
+        for (const QString &plugin : plugins)
             twins << kTwins + "/" + plugin;
         return twins;
     }
@@ -139,7 +139,7 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         QVERIFY(QDir().mkpath(m_dir.path() + "/crafted"));
-        for (const Crafted& crafted : kCrafted)
+        for (const Crafted &crafted : kCrafted)
             QVERIFY(writeFile(m_dir.path() + "/crafted/" + crafted.file, crafted.contents));
     }
 
@@ -161,7 +161,7 @@ private Q_SLOTS:
         QTest::newRow("DOS program") << QByteArray("MZ").leftJustified(0x200, '\0') << "";
         QTest::newRow("Mach-O 64-bit x86") << machO(0xfeedfacf, kX86_64, false) << "macOS, 64-bit x86";
         QTest::newRow("Mach-O big-endian PowerPC") << machO(0xfeedface, 18, true) << "macOS, 32-bit PowerPC";
-        QTest::newRow("universal") << universal({ kX86_64, kArm64 }) << "macOS, 64-bit x86 + 64-bit ARM";
+        QTest::newRow("universal") << universal({kX86_64, kArm64}) << "macOS, 64-bit x86 + 64-bit ARM";
         QTest::newRow("Java class") << (number(0xcafebabe, 4, true) + number(52, 4, true)) << "";
         QTest::newRow("text") << QByteArray("#!/bin/sh\n") << "";
         QTest::newRow("empty") << QByteArray() << "";
@@ -184,13 +184,12 @@ private Q_SLOTS:
     {
         const QStringList fetched = fetchedPlugins();
         QStringList twins = twinPaths(fetched);
-        twins.erase(
-            std::remove_if(twins.begin(), twins.end(), [](const QString& p) { return !QFile::exists(p); }),
-            twins.end());
-        const QMap<QString, QJsonObject> plugins = scan(LAUNCHER_PATH,
-            QStringList { "--cache", m_dir.path() + "/built.json", m_dir.path() + "/crafted", kFetched }
-                + twins);
-        for (const Crafted& crafted : kCrafted) {
+        twins.erase(std::remove_if(twins.begin(), twins.end(), [](const QString &p) { return !QFile::exists(p); }),
+                    twins.end());
+        const QMap<QString, QJsonObject> plugins
+            = scan(LAUNCHER_PATH,
+                   QStringList {"--cache", m_dir.path() + "/built.json", m_dir.path() + "/crafted", kFetched} + twins);
+        for (const Crafted &crafted : kCrafted) {
             const QJsonObject plugin = plugins.value(m_dir.path() + "/crafted/" + crafted.file);
             QCOMPARE(plugin["outcome"].toString(), QString::fromLatin1(crafted.outcome));
             QCOMPARE(plugin["binary"].toString(), QString::fromLatin1(crafted.binary));
@@ -198,16 +197,14 @@ private Q_SLOTS:
         }
         if (fetched.isEmpty())
             QSKIP("the 32-bit plug-ins could not be fetched");
-        for (const QString& file : fetched) {
+        for (const QString &file : fetched) {
             const QJsonObject plugin = plugins.value(kFetched + "/" + file);
             QCOMPARE(plugin["outcome"].toString(), QString::fromLatin1(kIs64Bit ? "foreign" : "ok"));
             if (kIs64Bit)
-                QCOMPARE(
-                    plugin["binary"].toString(), QStringLiteral("32-bit x86 (no 32-bit scanner installed)"));
+                QCOMPARE(plugin["binary"].toString(), QStringLiteral("32-bit x86 (no 32-bit scanner installed)"));
         }
-        for (const QString& twin : twins)
-            QCOMPARE(
-                plugins.value(twin)["outcome"].toString(), QString::fromLatin1(kIs64Bit ? "ok" : "foreign"));
+        for (const QString &twin : twins)
+            QCOMPARE(plugins.value(twin)["outcome"].toString(), QString::fromLatin1(kIs64Bit ? "ok" : "foreign"));
     }
 
     // The native and the i386 build installed into one prefix: each plug-in
@@ -226,23 +223,23 @@ private Q_SLOTS:
         const QString prefix = m_dir.path() + "/prefix";
         const QString cache = m_dir.path() + "/prefix.json";
         const QString launcher = prefix + "/bin/ombrel-scan";
-        const QStringList args = QStringList { "--cache", cache, kFetched } + twinPaths(fetched);
+        const QStringList args = QStringList {"--cache", cache, kFetched} + twinPaths(fetched);
         QVERIFY(install(BUILD_DIR, prefix));
         QMap<QString, QJsonObject> plugins = scan(launcher, args);
         QCOMPARE(plugins.value(kFetched + "/" + fetched.first())["binary"].toString(),
-            QStringLiteral("32-bit x86 (no 32-bit scanner installed)"));
+                 QStringLiteral("32-bit x86 (no 32-bit scanner installed)"));
 
         QVERIFY(install(i386Build, prefix));
         plugins = scan(launcher, args);
         const QString libexec = QFileInfo(prefix + "/libexec/ombrel").canonicalFilePath();
-        for (const QString& file : fetched) {
+        for (const QString &file : fetched) {
             const QJsonObject plugin = plugins.value(kFetched + "/" + file);
             const QJsonObject twin = plugins.value(kTwins + "/" + file);
             QCOMPARE(plugin["outcome"].toString(), QStringLiteral("ok"));
             QCOMPARE(plugin["cached"].toBool(), false);
             QCOMPARE(plugin["scanner"].toString(), libexec + "/i386/OmbrelPluginScanner");
             QCOMPARE(twin["scanner"].toString(), libexec + "/OmbrelPluginScanner");
-            for (const char* key : { "name", "vendor", "instrument", "inchans", "outchans", "type" })
+            for (const char *key : {"name", "vendor", "instrument", "inchans", "outchans", "type"})
                 QCOMPARE(plugin.value(QLatin1String(key)), twin.value(QLatin1String(key)));
         }
     }
