@@ -165,9 +165,7 @@ bool BinaryFormat::canLoad(const BinaryFormat &library) const
 
 BinaryFormat binaryFormatOf(const QByteArray &head, QIODevice *file)
 {
-    if (head.startsWith("\x7f"
-                        "ELF")
-        && head.size() >= 6)
+    if (head.startsWith("\177ELF") && head.size() >= 6)
         return elf(head);
     if (head.startsWith("MZ"))
         return pe(head, file);

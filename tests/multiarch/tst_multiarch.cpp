@@ -31,9 +31,7 @@ QByteArray number(quint32 value, int size, bool bigEndian)
 
 QByteArray elfHeader(char wordSize, char byteOrder, quint16 machine)
 {
-    QByteArray header = QByteArray("\x7f"
-                                   "ELF")
-        + wordSize + byteOrder + QByteArray(58, '\1');
+    QByteArray header = QByteArray("\177ELF") + wordSize + byteOrder + QByteArray(58, '\1');
     return header.replace(18, 2, number(machine, 2, byteOrder == 2));
 }
 
@@ -147,15 +145,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("described"); // empty: no executable format
+        // Real ELF files, text and empty files are in the folder scanned below.
 
-        QTest::newRow("ELF 32-bit x86") << elfHeader(1, 1, 3) << "32-bit x86";
-        QTest::newRow("ELF 64-bit x86") << elfHeader(2, 1, 62) << "64-bit x86";
         QTest::newRow("ELF 32-bit ARM") << elfHeader(1, 1, 40) << "32-bit ARM";
         QTest::newRow("ELF big-endian PowerPC") << elfHeader(2, 2, 21) << "64-bit PowerPC";
         QTest::newRow("ELF unknown machine") << elfHeader(2, 1, 0x1234) << "64-bit machine 0x1234";
-        QTest::newRow("ELF cut short") << QByteArray("\x7f"
-                                                     "ELF\2\1\0\0")
-                                       << "";
+        QTest::newRow("ELF cut short") << QByteArray("\177ELF\2\1\0\0") << "";
         QTest::newRow("PE 32-bit x86") << peFile(0x40, 0x14c) << "Windows, 32-bit x86";
         QTest::newRow("PE header far in") << peFile(0x1000, 0xaa64) << "Windows, 64-bit ARM";
         QTest::newRow("DOS program") << QByteArray("MZ").leftJustified(0x200, '\0') << "";
@@ -163,8 +158,6 @@ private Q_SLOTS:
         QTest::newRow("Mach-O big-endian PowerPC") << machO(0xfeedface, 18, true) << "macOS, 32-bit PowerPC";
         QTest::newRow("universal") << universal({kX86_64, kArm64}) << "macOS, 64-bit x86 + 64-bit ARM";
         QTest::newRow("Java class") << (number(0xcafebabe, 4, true) + number(52, 4, true)) << "";
-        QTest::newRow("text") << QByteArray("#!/bin/sh\n") << "";
-        QTest::newRow("empty") << QByteArray() << "";
     }
 
     void formats()
