@@ -18,6 +18,7 @@ const OutcomeEntry kOutcomes[] = {
     {ScanOutcome::Crashed, "crashed"},
     {ScanOutcome::TimedOut, "timed-out"},
     {ScanOutcome::Failed, "failed"},
+    {ScanOutcome::Foreign, "foreign"},
 };
 
 } // namespace
@@ -73,6 +74,10 @@ QJsonObject toJson(const ScanResult &result)
         object.insert(QStringLiteral("signal"), result.signal);
     if (result.outcome == ScanOutcome::Failed)
         object.insert(QStringLiteral("exitCode"), result.exitCode);
+    if (result.outcome == ScanOutcome::Foreign)
+        object.insert(QStringLiteral("binary"), result.binary);
+    if (!result.scanner.isEmpty())
+        object.insert(QStringLiteral("scanner"), result.scanner);
     return object;
 }
 
@@ -93,6 +98,8 @@ bool fromJson(const QJsonObject &object, ScanResult *result)
     parsed.info.type = object.value(QStringLiteral("type")).toString();
     parsed.signal = object.value(QStringLiteral("signal")).toInt();
     parsed.exitCode = object.value(QStringLiteral("exitCode")).toInt();
+    parsed.binary = object.value(QStringLiteral("binary")).toString();
+    parsed.scanner = object.value(QStringLiteral("scanner")).toString();
     if (parsed.outcome == ScanOutcome::Ok && parsed.info.name.isEmpty())
         return false;
     *result = parsed;

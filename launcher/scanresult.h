@@ -15,6 +15,7 @@ enum class ScanOutcome {
     Crashed,    // the scanner died by a signal inside the plug-in
     TimedOut,   // killed after the time limit
     Failed,     // any other end: an exit code the scanner does not give
+    Foreign,    // built for a format or processor no installed scanner loads; not started
 };
 
 // Every outcome, in the order reports list them.
@@ -33,6 +34,8 @@ struct ScanResult
     int exitCode = 0;         // the scanner's exit code when it exited
     qint64 milliseconds = 0;  // wall time of the scan
     bool cached = false;      // taken from the cache, not scanned in this run
+    QString scanner;          // the scanner that was started, if one was
+    QString binary;           // for Foreign: what the file is built for
 };
 
 QJsonObject toJson(const ScanResult &result);

@@ -126,6 +126,7 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
         result.path = job->path;
         result.milliseconds = job->clock.elapsed();
         result.exitCode = exitCode;
+        result.scanner = job->process->program();
         if (job->timedOut) {
             result.outcome = ScanOutcome::TimedOut;
         } else if (job->failedToStart) {
@@ -169,7 +170,7 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
             }
             job->process->setProcessEnvironment(env);
             job->process->setStandardOutputFile(QProcess::nullDevice());
-            job->process->setProgram(m_options.scanner);
+            job->process->setProgram(m_options.scannerFor ? m_options.scannerFor(job->path) : m_options.scanner);
             job->process->setArguments({job->path});
             QObject::connect(job->process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished),
                              job->process, [raw, &finish](int code, QProcess::ExitStatus status) {

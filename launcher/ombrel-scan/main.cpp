@@ -13,6 +13,7 @@
 #include "launcher/candidates.h"
 #include "launcher/report.h"
 #include "launcher/scancache.h"
+#include "launcher/scannerset.h"
 #include "launcher/scanrunner.h"
 
 #include <QCommandLineParser>
@@ -46,19 +47,6 @@ void onSignal(int)
 void printError(const QString &message)
 {
     std::fprintf(stderr, "ombrel-scan: %s\n", qPrintable(message));
-}
-
-QString findScanner(const QString &given)
-{
-    if (!given.isEmpty())
-        return QFileInfo(given).isExecutable() ? QFileInfo(given).absoluteFilePath() : QString();
-    const QString dir = QCoreApplication::applicationDirPath();
-    for (const QString &candidate : {dir + QStringLiteral("/OmbrelPluginScanner"),
-                                     dir + QStringLiteral("/../libexec/ombrel/OmbrelPluginScanner")}) {
-        if (QFileInfo(candidate).isExecutable())
-            return QFileInfo(candidate).canonicalFilePath();
-    }
-    return QString();
 }
 
 // One line on a terminal, rewritten in place.
@@ -131,7 +119,7 @@ int main(int argc, char *argv[])
     const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print one JSON document."));
     const QCommandLineOption cacheOption(QStringLiteral("cache"), QStringLiteral("The cache file to use."),
                                          QStringLiteral("file"), defaultCacheFile());
-    const QCommandLineOption scannerOption(QStringLiteral("scanner"), QStringLiteral("The scanner to run."),
+    const QCommandLineOption scannerOption(QStringLiteral("scanner"), QStringLiteral("The native scanner to run."),
                                            QStringLiteral("file"));
     parser.addOptions({jobsOption, timeoutOption, rescanOption, retryOption, jsonOption, cacheOption, scannerOption});
     if (!parser.parse(QCoreApplication::arguments())) {
@@ -151,13 +139,14 @@ int main(int argc, char *argv[])
         printError(QStringLiteral("-j takes a whole number from 1 and --timeout a positive number of seconds"));
         return ExitUsage;
     }
-    const QString scanner = findScanner(parser.value(scannerOption));
+    const ScannerSet scanners = findScanners(parser.value(scannerOption), QCoreApplication::applicationFilePath());
+    const QString scanner = scanners.native.path;
     if (scanner.isEmpty()) {
         printError(QStringLiteral("no scanner found; name it with --scanner"));
         return ExitUsage;
     }
 
-    ScanCache cache(parser.value(cacheOption), scannerIdentity(scanner));
+    ScanCache cache(parser.value(cacheOption), scannerSetIdentity(scanners));
     QString message;
     cache.load(&message);
     if (!message.isEmpty())
@@ -184,7 +173,15 @@ int main(int argc, char *argv[])
             toScan << path;
     }
 
-    ScanRunner runner({scanner, jobs, int(timeout * 1000)});
+    // No scanner is started for a file that none of them can load.
+    QList<ScanResult> unstarted;
+    const QHash<QString, QString> scannerOf = assignScanners(scanners, &toScan, &unstarted);
+    for (const ScanResult &result : unstarted) {
+        results.insert(result.path, result);
+        cache.insert(result);
+    }
+    ScanRunner runner({scanner, jobs, int(timeout * 1000),
+                       [&scannerOf](const QString &path) { return scannerOf.value(path); }});
 
     // Signals only write a byte; the event loop turns it into a cancel.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {

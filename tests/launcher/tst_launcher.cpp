@@ -226,10 +226,12 @@ private Q_SLOTS:
         QVERIFY(process.waitForStarted());
 
         // -j 1 and zz_hang last: once it is being scanned, all else is done.
-        auto hangRunning = [] {
+        // This test's own path: other runs of this test may share the machine.
+        const QByteArray hang = QFile::encodeName(m_library + "/zz_hang.so");
+        auto hangRunning = [&hang] {
             for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
                 QFile cmdline("/proc/" + pid + "/cmdline");
-                if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("zz_hang.so"))
+                if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(hang))
                     return true;
             }
             return false;
