@@ -19,6 +19,8 @@ QString outcomeText(const ScanResult &result)
         return QStringLiteral("crashed (signal %1)").arg(result.signal);
     if (result.outcome == ScanOutcome::Failed)
         return QStringLiteral("failed (exit %1)").arg(result.exitCode);
+    if (result.outcome == ScanOutcome::Foreign)
+        return QStringLiteral("foreign: ") + result.binary;
     return outcomeName(result.outcome);
 }
 

@@ -23,8 +23,12 @@ QString logText(const ScanResult &result, bool current)
         outcome += QStringLiteral(" (signal %1)").arg(result.signal);
     else if (result.outcome == ScanOutcome::TimedOut)
         outcome += QStringLiteral(" (killed after the time limit)");
-    else
+    else if (!result.scanner.isEmpty())
         outcome += QStringLiteral(" (exit code %1)").arg(result.exitCode);
+    else
+        outcome += QStringLiteral(" (told by the file's header; no scanner was started)");
+    if (result.outcome == ScanOutcome::Foreign)
+        outcome += QStringLiteral(": built for %1").arg(result.binary);
     if (result.outcome == ScanOutcome::Ok)
         outcome += QStringLiteral(": \"%1\" by \"%2\"").arg(result.info.name, result.info.vendor);
 
@@ -33,9 +37,13 @@ QString logText(const ScanResult &result, bool current)
     text += QStringLiteral("scanned: %1, in %2 ms\n")
                 .arg(result.scannedAt.isValid() ? result.scannedAt.toString(Qt::ISODate) : QStringLiteral("unknown"))
                 .arg(result.milliseconds);
+    if (!result.scanner.isEmpty())
+        text += QStringLiteral("scanner: %1\n").arg(result.scanner);
     if (!current)
         text += QStringLiteral("The file or the scanner changed since; the next run scans it again.\n");
     if (result.outcome == ScanOutcome::Ok)
+        return text;
+    if (result.scanner.isEmpty())
         return text;
     if (result.lines.isEmpty())
         return text + QStringLiteral("The scanner printed nothing.\n");

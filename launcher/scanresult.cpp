@@ -19,6 +19,7 @@ const OutcomeEntry kOutcomes[] = {
     {ScanOutcome::Crashed, "crashed"},
     {ScanOutcome::TimedOut, "timed-out"},
     {ScanOutcome::Failed, "failed"},
+    {ScanOutcome::Foreign, "foreign"},
 };
 
 } // namespace
@@ -76,9 +77,13 @@ QJsonObject toJson(const ScanResult &result)
     }
     if (result.outcome == ScanOutcome::Crashed)
         object.insert(QStringLiteral("signal"), result.signal);
-    // The exit code of every process that exited: --log shows it.
-    if (result.outcome != ScanOutcome::Crashed && result.outcome != ScanOutcome::TimedOut)
+    // The exit code of every scanner process that exited: --log shows it.
+    if (!result.scanner.isEmpty() && result.outcome != ScanOutcome::Crashed && result.outcome != ScanOutcome::TimedOut)
         object.insert(QStringLiteral("exitCode"), result.exitCode);
+    if (result.outcome == ScanOutcome::Foreign)
+        object.insert(QStringLiteral("binary"), result.binary);
+    if (!result.scanner.isEmpty())
+        object.insert(QStringLiteral("scanner"), result.scanner);
     return object;
 }
 
@@ -102,6 +107,8 @@ bool fromJson(const QJsonObject &object, ScanResult *result)
     parsed.scannedAt = QDateTime::fromString(object.value(QStringLiteral("scannedAt")).toString(), Qt::ISODate);
     for (const QJsonValue &line : object.value(QStringLiteral("lines")).toArray())
         parsed.lines << line.toString();
+    parsed.binary = object.value(QStringLiteral("binary")).toString();
+    parsed.scanner = object.value(QStringLiteral("scanner")).toString();
     if (parsed.outcome == ScanOutcome::Ok && parsed.info.name.isEmpty())
         return false;
     *result = parsed;

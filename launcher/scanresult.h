@@ -17,6 +17,7 @@ enum class ScanOutcome {
     Crashed,    // the scanner died by a signal inside the plug-in
     TimedOut,   // killed after the time limit
     Failed,     // any other end: an exit code the scanner does not give
+    Foreign,    // built for a format or processor no installed scanner loads; not started
 };
 
 // Every outcome, in the order reports list them.
@@ -37,6 +38,8 @@ struct ScanResult
     bool cached = false;      // taken from the cache, not scanned in this run
     QDateTime scannedAt;      // when the scan ended, in UTC
     QStringList lines;        // the last lines the process printed, unless Ok
+    QString scanner;          // the scanner that was started, if one was
+    QString binary;           // for Foreign: what the file is built for
 };
 
 QJsonObject toJson(const ScanResult &result);

@@ -142,6 +142,7 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
         result.scannedAt = QDateTime::currentDateTimeUtc();
         const QByteArray output = job->process->readAllStandardError();
         result.exitCode = exitCode;
+        result.scanner = job->process->program();
         if (job->timedOut) {
             result.outcome = ScanOutcome::TimedOut;
         } else if (job->failedToStart) {
@@ -188,7 +189,7 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
             }
             job->process->setProcessEnvironment(env);
             job->process->setStandardOutputFile(QProcess::nullDevice());
-            job->process->setProgram(m_options.scanner);
+            job->process->setProgram(m_options.scannerFor ? m_options.scannerFor(job->path) : m_options.scanner);
             job->process->setArguments({job->path});
             QObject::connect(job->process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished),
                              job->process, [raw, &finish](int code, QProcess::ExitStatus status) {

@@ -16,11 +16,13 @@
 #include "launcher/report.h"
 #include "launcher/scancache.h"
 #include "launcher/scanlog.h"
+#include "launcher/scannerset.h"
 #include "launcher/scanrunner.h"
 #include "usage.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -54,23 +56,13 @@ void printError(const QString &message)
     std::fprintf(stderr, "ombrel-scan: %s\n", qPrintable(message));
 }
 
-// Where the scanner is looked for when --scanner does not name it.
+// Where the native scanner is looked for when --scanner does not name it,
+// for --help: the layout that findScanners() reads.
 QStringList scannerPlaces()
 {
     const QString dir = QCoreApplication::applicationDirPath();
     return {dir + QStringLiteral("/OmbrelPluginScanner"),
             QDir::cleanPath(dir + QStringLiteral("/../libexec/ombrel/OmbrelPluginScanner"))};
-}
-
-QString findScanner(const QString &given)
-{
-    if (!given.isEmpty())
-        return QFileInfo(given).isExecutable() ? QFileInfo(given).absoluteFilePath() : QString();
-    for (const QString &candidate : scannerPlaces()) {
-        if (QFileInfo(candidate).isExecutable())
-            return QFileInfo(candidate).canonicalFilePath();
-    }
-    return QString();
 }
 
 // One line on a terminal, rewritten in place.
@@ -146,7 +138,8 @@ int main(int argc, char *argv[])
                                          QStringLiteral("the cache file (default: %1)").arg(defaultCacheFile()),
                                          QStringLiteral("file"), defaultCacheFile());
     const QCommandLineOption scannerOption(QStringLiteral("scanner"),
-                                           QStringLiteral("the scanner to run (default: %1,\nelse %2)")
+                                           QStringLiteral("the native scanner to run (default: %1,\nelse %2;\n"
+                                                          "32-bit plug-ins: the i386/ folder beside it)")
                                                .arg(scannerPlaces().at(0), scannerPlaces().at(1)),
                                            QStringLiteral("file"));
     const QCommandLineOption logOption(QStringLiteral("log"),
@@ -177,8 +170,9 @@ int main(int argc, char *argv[])
     if (parser.isSet(logOption)) {
         // Reads the cache only: scans nothing and changes nothing.
         const QString path = parser.value(logOption);
-        const QString scanner = findScanner(parser.value(scannerOption));
-        ScanCache cache(parser.value(cacheOption), scannerIdentity(scanner));
+        const ScannerSet scanners = findScanners(parser.value(scannerOption), QCoreApplication::applicationFilePath());
+        const QString scanner = scanners.native.path;
+        ScanCache cache(parser.value(cacheOption), scannerSetIdentity(scanners));
         QString warning;
         cache.load(&warning);
         ScanResult result;
@@ -211,13 +205,14 @@ int main(int argc, char *argv[])
         printError(QStringLiteral("--json and --json-lines: choose one"));
         return ExitUsage;
     }
-    const QString scanner = findScanner(parser.value(scannerOption));
+    const ScannerSet scanners = findScanners(parser.value(scannerOption), QCoreApplication::applicationFilePath());
+    const QString scanner = scanners.native.path;
     if (scanner.isEmpty()) {
         printError(QStringLiteral("no scanner found; name it with --scanner"));
         return ExitUsage;
     }
 
-    ScanCache cache(parser.value(cacheOption), scannerIdentity(scanner));
+    ScanCache cache(parser.value(cacheOption), scannerSetIdentity(scanners));
     QString message;
     cache.load(&message);
     if (!message.isEmpty())
@@ -259,7 +254,17 @@ int main(int argc, char *argv[])
             toScan << path;
     }
 
-    // A host reading the pipe sees each line as soon as it is known.
+    // No scanner is started for a file that none of them can load.
+    QList<ScanResult> unstarted;
+    const QHash<QString, QString> scannerOf = assignScanners(scanners, &toScan, &unstarted);
+    for (ScanResult result : unstarted) {
+        result.scannedAt = QDateTime::currentDateTimeUtc();
+        results.insert(result.path, result);
+        cache.insert(result);
+    }
+
+    // A host reading the pipe sees each line as soon as it is known: what
+    // the cache and the file headers tell first, then each scan as it ends.
     auto writeLine = [](const QByteArray &line) {
         std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
         std::fflush(stdout);
@@ -271,7 +276,8 @@ int main(int argc, char *argv[])
         }
     }
 
-    ScanRunner runner({scanner, jobs, int(timeout * 1000)});
+    ScanRunner runner({scanner, jobs, int(timeout * 1000),
+                       [&scannerOf](const QString &path) { return scannerOf.value(path); }});
 
     // Signals only write a byte; the event loop turns it into a cancel.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {

@@ -568,6 +568,12 @@ private Q_SLOTS:
             reports << writeFile("report-" + QString::number(qHash(script)) + ".json", run.out);
             caches << cache;
         }
+        // A 64-bit ARM library: no installed scanner loads it, none is started.
+        QByteArray arm = QByteArray("\177ELF\2\1") + QByteArray(58, '\1');
+        const QString foreign = writeFile("arm64.so", arm.replace(18, 2, QByteArray("\xb7\0", 2)));
+        reports << writeFile("report-foreign.json",
+                             launch({"--json", "--cache", cacheFile("schema-foreign"), foreign}).out);
+        caches << cacheFile("schema-foreign");
         const Run lines = launch({"--json-lines", "--rescan", "--timeout", "1", "--cache", cacheFile("schema"), m_library});
         QStringList seen = validate("report", reports) + validate("cache", caches);
         QCOMPARE(validate("lines", {writeFile("schema-library.jsonl", lines.out)}), validate("report", reports.mid(0, 1)));

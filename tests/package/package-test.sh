@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # Builds the Debian package, installs it into a temporary root and scans the
-# example plug-in with the installed scanner, as a host would find it.
-# Then checks what lintian and a person need: stripped binaries, section,
-# copyright, man pages, completion; lintian must report no error.
-# Usage: package-test.sh <build dir> <install dir below /usr> <example plug-in> [lintian]
+# example plug-in with the installed scanner, as a host would find it. Given
+# an i386 build tree, also installs its package into the same root and scans
+# that build's 32-bit example with the installed ombrel-scan.
+# Checks what lintian and a person need too: stripped binaries, section,
+# description, copyright; man pages and completion that name every option
+# of --help; lintian must report no error.
+# Usage: package-test.sh <build dir> <scanner dir below /usr> <example plug-in> [<i386 build dir>] [<lintian>]
 set -euo pipefail
-build=$1 libexec=$2 plugin=$3 lintian=${4:-}
+build=$1 libexec=$2 plugin=$3 companion=${4:-} lintian=${5:-}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+files() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ { print $NF }' | sort; }
+fail() { echo "FAIL: $*"; exit 1; }
 
 cpack --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null
 deb=$(ls "$work"/out/*.deb)
@@ -16,14 +21,44 @@ dpkg-deb -x "$deb" "$work/root"
 echo "package: $(basename "$deb"), depends: $(dpkg-deb -f "$deb" Depends)"
 dpkg-deb -f "$deb" Depends | grep -Eq 'libqt(6core6|5core5a)'
 
-fail() { echo "FAIL: $*"; exit 1; }
+# What every package of ours needs.
+package=$(dpkg-deb -f "$deb" Package)
 [ "$(dpkg-deb -f "$deb" Section)" = sound ] || fail "section is not sound"
-[ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 3 ] || fail "no long description"
-doc=$work/root/usr/share/doc/ombrel-plugin-scanner
-[ -s "$doc/copyright" ] && [ -s "$doc/changelog.gz" ] || fail "no copyright or change log in $doc"
-for binary in "$work/root/usr/bin/ombrel-scan" "$work/root/usr/$libexec/OmbrelPluginScanner"; do
+[ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 2 ] || fail "no long description"
+doc=$work/root/usr/share/doc/$package
+[ -s "$doc/copyright" ] && [ -s "$doc/changelog.gz" ] || fail "no copyright or change log in /usr/share/doc/$package"
+while read -r binary; do
     file -b "$binary" | grep -q ', stripped' || fail "$binary is not stripped"
-done
+done < <(find "$work/root" -type f -perm -u+x)
+if [ -n "$lintian" ]; then
+    # Errors fail the test; warnings are shown.
+    "$lintian" --fail-on error "$deb" 2>/dev/null || fail "lintian found errors"
+    echo "PASS: lintian"
+else
+    echo "lintian not installed: package not checked by it"
+fi
+
+scanner="$work/root/usr/$libexec/OmbrelPluginScanner"
+[ -x "$scanner" ] || fail "no scanner at /usr/$libexec"
+
+set +e
+XDG_CONFIG_HOME="$work/config" "$scanner" "$plugin" 2>"$work/stderr"
+code=$?
+set -e
+cat "$work/stderr"
+[ "$code" -eq 0 ] || fail "exit code $code"
+grep -qx '"OK"' "$work/stderr"
+grep -qx 'name=Example Gain' "$work/config/Kestrune/OmbrelPluginScanner.ini"
+echo "PASS: installed scanner scanned $plugin"
+
+if [ ! -e "$work/root/usr/bin/ombrel-scan" ]; then
+    # The companion package: its scanner and its own papers, beside the native one.
+    others=$(files "$deb" | grep -v -e "^\./usr/$libexec/" -e "^\./usr/share/doc/$package/" || true)
+    [ -z "$others" ] || fail "the companion package also ships: $others"
+    echo "PASS: $package ($(dpkg-deb -f "$deb" Architecture)) ships only its scanner"
+    exit 0
+fi
+
 for page in ombrel-scan OmbrelPluginScanner; do
     # man finds the page by name in the installed tree and renders it cleanly.
     found=$(MANPATH="$work/root/usr/share/man" man -w "$page") || fail "man $page: no page"
@@ -47,28 +82,28 @@ for option in $options; do
     grep -q -- "$option" "$readme" || fail "README does not name $option"
 done
 echo "PASS: completion, man page and README name every option of --help"
-if [ -n "$lintian" ]; then
-    # Errors fail the test; warnings are shown.
-    "$lintian" --fail-on error "$deb" 2>/dev/null || fail "lintian found errors"
-    echo "PASS: lintian"
-else
-    echo "lintian not installed: package not checked by it"
-fi
-
-scanner="$work/root/usr/$libexec/OmbrelPluginScanner"
-[ -x "$scanner" ] || { echo "FAIL: no scanner at /usr/$libexec"; exit 1; }
-
-set +e
-XDG_CONFIG_HOME="$work/config" "$scanner" "$plugin" 2>"$work/stderr"
-code=$?
-set -e
-cat "$work/stderr"
-[ "$code" -eq 0 ] || { echo "FAIL: exit code $code"; exit 1; }
-grep -qx '"OK"' "$work/stderr"
-grep -qx 'name=Example Gain' "$work/config/Kestrune/OmbrelPluginScanner.ini"
-echo "PASS: installed scanner scanned $plugin"
 
 # The installed launcher finds the installed scanner on its own.
-"$work/root/usr/bin/ombrel-scan" --json --cache "$work/cache.json" "$plugin" > "$work/report.json"
-grep -q '"outcome": "ok"' "$work/report.json" || { cat "$work/report.json"; echo "FAIL: ombrel-scan"; exit 1; }
+"$launcher" --json --cache "$work/cache.json" "$plugin" > "$work/report.json"
+grep -q '"outcome": "ok"' "$work/report.json" || { cat "$work/report.json"; fail "ombrel-scan"; }
 echo "PASS: installed ombrel-scan scanned $plugin"
+
+[ -n "$companion" ] || exit 0
+plugin32="$companion/example/ExampleGain.so"
+if [ ! -f "$companion/CPackConfig.cmake" ] || [ ! -f "$plugin32" ]; then
+    echo "SKIP: no i386 build at $companion (build it with: cmake --workflow --preset i386)"
+    exit 0
+fi
+cpack --config "$companion/CPackConfig.cmake" -B "$work/out32" >/dev/null
+deb32=$(ls "$work"/out32/*.deb)
+echo "package: $(basename "$deb32"), depends: $(dpkg-deb -f "$deb32" Depends)"
+[ "$(dpkg-deb -f "$deb32" Architecture)" = i386 ] || fail "$deb32 is not for i386"
+# dpkg refuses a package that ships a file another installed one owns.
+shared=$(comm -12 <(files "$deb") <(files "$deb32"))
+[ -z "$shared" ] || fail "both packages ship $shared"
+dpkg-deb -x "$deb32" "$work/root"
+"$launcher" --json --cache "$work/both.json" "$plugin" "$plugin32" > "$work/both.json.out"
+[ "$(grep -c '"outcome": "ok"' "$work/both.json.out")" = 2 ] \
+    && grep -q '/usr/libexec/ombrel/i386/OmbrelPluginScanner"' "$work/both.json.out" \
+    || { cat "$work/both.json.out"; fail "ombrel-scan with both packages"; }
+echo "PASS: both packages in one root scan the 64-bit and the 32-bit example"

@@ -68,11 +68,15 @@ private Q_SLOTS:
         QFETCH(int, ins);
         QFETCH(int, outs);
 
-        const QString path = QStringLiteral("/usr/lib/vst/") + file;
-        if (!QFile::exists(path))
-            QSKIP("dpf-plugins-vst is not installed");
+        // The installed package, or for the other word size the i386 build
+        // that fetch-plugins.sh unpacked.
+        QString path = QStringLiteral("/usr/lib/vst/") + file;
         if (!loadableBySameWidth(path))
-            QSKIP("the installed plug-ins are of another word size");
+            path = QStringLiteral(FETCHED_PLUGIN_DIR "/i386/usr/lib/vst/") + file;
+        if (!QFile::exists(path))
+            QSKIP("dpf-plugins-vst is neither installed nor fetched for this word size");
+        if (!loadableBySameWidth(path))
+            QSKIP("the plug-ins at hand are of another word size");
 
         QTemporaryDir config;
         const ScanRun run = runScanner({path}, config.path(), kIgnorePluginLeaks);
