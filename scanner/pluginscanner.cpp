@@ -1,6 +1,7 @@
 #include "pluginscanner.h"
 
 #include "outcome.h"
+#include "pluginexitguard.h"
 #include "quoted.h"
 
 #include "store/pluginrecord.h"
@@ -14,7 +15,12 @@ int PluginScanner::scanPlugin(const QString &path) const
     if (!QFileInfo::exists(path))
         return OutcomeNotFound;
 
-    const PluginInfo info = probePlugin(path);
+    PluginInfo info;
+    {
+        // An exit() in here is the plug-in's, never the scanner's outcome.
+        const PluginExitGuard guard;
+        info = probePlugin(path);
+    }
     if (info.name.isEmpty())
         return OutcomeNoName;
 
