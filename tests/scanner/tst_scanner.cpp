@@ -306,48 +306,39 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("plugin");
         QTest::addColumn<bool>("seedSamePath");
-        QTest::addColumn<bool>("crashes");
-        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("exitCode"); // -1: dies by a signal
         QTest::addColumn<QStringList>("lines");
         QTest::addColumn<bool>("storeUnchanged"); // else it holds no group
 
-        const QStringList scanningOnly{QStringLiteral("scanning plugin \"%P\"")};
+        const QStringList scanning{QStringLiteral("scanning plugin \"%P\"")};
         for (const char *variant : {"exit_0_in_entry", "exit_3_in_entry", "quick_exit_in_entry", "exit_0_in_open",
                                     "exit_3_in_open", "quick_exit_in_open"})
-            QTest::newRow(variant) << QString::fromLatin1(variant) << false << false << 4 << kUnspecifiedFailureLines
-                                   << true;
-        QTest::newRow("exit(0), same path seeded") << QStringLiteral("exit_0_in_entry") << true << false << 4
-            << kUnspecifiedFailureLines << false;
-        QTest::newRow("crash, same path seeded") << QStringLiteral("crash_in_open") << true << true << -1
-            << scanningOnly << false;
-        QTest::newRow("_exit(0), same path seeded") << QStringLiteral("hard_exit_in_open") << true << false << 0
-            << scanningOnly << false;
-        QTest::newRow("_exit(0), other path seeded") << QStringLiteral("hard_exit_in_open") << false << false << 0
-            << scanningOnly << true;
+            QTest::newRow(variant) << QString::fromLatin1(variant) << false << 4 << kUnspecifiedFailureLines << true;
+        QTest::newRow("exit(0), same path seeded") << QStringLiteral("exit_0_in_entry") << true << 4
+                                                   << kUnspecifiedFailureLines << false;
+        QTest::newRow("crash, same path seeded") << QStringLiteral("crash_in_open") << true << -1 << scanning << false;
+        QTest::newRow("_exit(0), same path") << QStringLiteral("hard_exit_in_open") << true << 0 << scanning << false;
+        QTest::newRow("_exit(0), other path") << QStringLiteral("hard_exit_in_open") << false << 0 << scanning << true;
     }
 
     void pluginEndsTheRun()
     {
         QFETCH(QString, plugin);
         QFETCH(bool, seedSamePath);
-        QFETCH(bool, crashes);
         QFETCH(int, exitCode);
         QFETCH(QStringList, lines);
         QFETCH(bool, storeUnchanged);
 
         QTemporaryDir config;
         const QString placeAs = QStringLiteral("ends/Plugin.so");
-        if (seedSamePath)
-            seedStore(config.path(), placeAs);
-        else
-            seedStore(config.path());
+        seedStore(config.path(), seedSamePath ? placeAs : QStringLiteral("seed/Seed.so"));
         const QString path = preparePath(plugin, placeAs);
         const QByteArray before = fileBytes(storeFilePath(config.path()));
 
         // The sanitizer would otherwise turn the fault into a normal exit.
         const ScanRun run = runScanner({path}, config.path(), asanOptions(QStringLiteral("handle_segv=0")));
-        QCOMPARE(run.exitStatus, crashes ? QProcess::CrashExit : QProcess::NormalExit);
-        if (!crashes)
+        QCOMPARE(run.exitStatus, exitCode < 0 ? QProcess::CrashExit : QProcess::NormalExit);
+        if (exitCode >= 0)
             QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(run.stderrLines, substituted(lines, path));
         if (storeUnchanged)
@@ -362,19 +353,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("plugin");
         QTest::addColumn<QStringList>("environment"); // NAME=value
-        QTest::addColumn<QString>("rulesFileIn");     // "", "home" or "dirs"
+        QTest::addColumn<QString>("rulesFile");       // in "home" or "dirs", with these rules
         QTest::addColumn<QStringList>("lines");
 
         const QString good = QStringLiteral("good_effect");
         const QStringList ok = okLines(QStringLiteral("Test Effect"));
         QTest::newRow("all debug off") << good << QStringList{QStringLiteral("QT_LOGGING_RULES=*.debug=false")}
+                                       << QString() << ok;
+        QTest::newRow("default debug off, pattern") << good
+            << QStringList{QStringLiteral("QT_LOGGING_RULES=default.debug=false"),
+                           QStringLiteral("QT_MESSAGE_PATTERN=[%{type}] %{function}: %{message}")}
             << QString() << ok;
-        QTest::newRow("default debug off") << good
-            << QStringList{QStringLiteral("QT_LOGGING_RULES=default.debug=false")} << QString() << ok;
-        QTest::newRow("message pattern") << good
-            << QStringList{QStringLiteral("QT_MESSAGE_PATTERN=[%{type}] %{function}: %{message}")} << QString() << ok;
-        QTest::newRow("user's qtlogging.ini") << good << QStringList() << QStringLiteral("home") << ok;
-        QTest::newRow("system qtlogging.ini") << good << QStringList() << QStringLiteral("dirs") << ok;
+        QTest::newRow("user's qtlogging.ini") << good << QStringList() << QStringLiteral("home/*.debug=false") << ok;
+        QTest::newRow("system qtlogging.ini") << good << QStringList() << QStringLiteral("dirs/default.debug=false")
+                                              << ok;
         // Qt's own warnings, and those of plug-ins built on Qt, keep Qt's
         // output, but never abort the scan.
         QTest::newRow("fatal warnings") << QStringLiteral("qt_warning_in_open")
@@ -386,26 +378,23 @@ private Q_SLOTS:
     {
         QFETCH(QString, plugin);
         QFETCH(QStringList, environment);
-        QFETCH(QString, rulesFileIn);
+        QFETCH(QString, rulesFile);
         QFETCH(QStringList, lines);
 
         QTemporaryDir config;
         QProcessEnvironment env;
         for (const QString &setting : environment)
             env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
-        if (!rulesFileIn.isEmpty()) {
-            const QString dir = config.path() + QLatin1Char('/') + rulesFileIn;
-            if (rulesFileIn == QStringLiteral("dirs"))
-                env.insert(QStringLiteral("XDG_CONFIG_DIRS"), dir);
+        const QString dir = config.path() + QLatin1Char('/') + rulesFile.section(QLatin1Char('/'), 0, 0);
+        if (!rulesFile.isEmpty()) {
             QVERIFY(QDir().mkpath(dir + QStringLiteral("/QtProject")));
             QFile rules(dir + QStringLiteral("/QtProject/qtlogging.ini"));
             QVERIFY(rules.open(QIODevice::WriteOnly));
-            rules.write("[Rules]\n*.debug=false\ndefault.debug=false\n");
+            rules.write("[Rules]\n" + rulesFile.section(QLatin1Char('/'), 1).toLatin1() + '\n');
         }
-        const QString configHome = rulesFileIn == QStringLiteral("home") ? config.path() + QStringLiteral("/home")
-                                                                         : config.path();
+        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), config.path() + QStringLiteral("/dirs"));
         const QString path = testPluginPath(plugin);
-        const ScanRun run = runScanner({path}, configHome, env);
+        const ScanRun run = runScanner({path}, config.path() + QStringLiteral("/home"), env);
         QCOMPARE(run.exitStatus, QProcess::NormalExit);
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.stderrLines, substituted(lines, path));
