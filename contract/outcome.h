@@ -6,11 +6,11 @@
 //   0  OK: the record was written to the store
 //   1  no plug-in path was given (exit code only; no status line)
 //   3  nothing exists at the path
-//   5  the probe found nothing usable (banned, not loadable, no entry
-//      point, entry point refused, no name)
+//   4  the plug-in's code ended the process (exit() or quick_exit())
+//   5  the probe found nothing usable (banned, not a regular file, not
+//      loadable, no entry point, entry point refused, no name)
 //   6  the plug-in was named but the store could not be written
-// 2 and 4 have texts for hosts that share the table; the scanner never
-// produces them.
+// 2 has a text for hosts that share the table; the scanner never produces it.
 enum Outcome : int {
     OutcomeOk = 0,
     OutcomeNoPluginGiven = 1,

@@ -90,9 +90,15 @@ PluginInfo probeLibrary(QString path)
         return info;
     }
 
+    // Only a regular file (links followed) is opened for loading: the loader
+    // would block forever on a FIFO, and a device or socket is no library.
+    const QFileInfo file(path);
+    if (!file.isFile())
+        return info;
+
     // Load by absolute path so that a relative argument loads the file that
     // exists here, not a namesake from the loader's search path.
-    QLibrary library(QFileInfo(path).absoluteFilePath());
+    QLibrary library(file.absoluteFilePath());
     if (library.load() && library.isLoaded()) {
         if (const Vst2::EntryPoint entry = resolveEntryPoint(library)) {
             if (Vst2::AEffect *effect = entry(hostCallback)) {

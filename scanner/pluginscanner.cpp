@@ -1,5 +1,7 @@
 #include "pluginscanner.h"
 
+#include "pluginexitguard.h"
+
 #include "contract/lines.h"
 #include "contract/outcome.h"
 #include "probe/probeplugin.h"
@@ -14,7 +16,12 @@ int PluginScanner::scanPlugin(const QString &path) const
     if (!QFileInfo::exists(path))
         return OutcomeNotFound;
 
-    const PluginInfo info = probePlugin(path);
+    PluginInfo info;
+    {
+        // An exit() in here is the plug-in's, never the scanner's outcome.
+        const PluginExitGuard guard;
+        info = probePlugin(path);
+    }
     if (info.name.isEmpty())
         return OutcomeNoName;
 

@@ -11,12 +11,13 @@ public:
     // Checks the path, probes the plug-in and stores what it found.
     // Returns the outcome code (see contract/outcome.h): 0 when a record was stored,
     // 3 when nothing exists at the path, 5 when the probe found no name,
-    // 6 when the record could not be written to the store.
+    // 6 when the record could not be written to the store. A plug-in that
+    // calls exit() or quick_exit() ends the process with 4 (pluginexitguard.h).
     int scanPlugin(const QString &path) const;
 
     // The probe (probe/probeplugin.h): loads the library, talks to the effect
     // and unloads it again before returning. Fails only by leaving the
-    // record's name empty: banned path, not loadable, no entry point, entry
-    // point refused, or no name at all.
+    // record's name empty: banned path, not a regular file, not loadable, no
+    // entry point, entry point refused, or no name at all.
     PluginInfo probePlugin(QString path) const;
 };

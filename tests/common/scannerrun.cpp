@@ -3,7 +3,7 @@
 #include <QSettings>
 
 ScanRun runScanner(const QStringList &args, const QString &configHome,
-                   const QProcessEnvironment &extraEnv, const QString &workingDirectory)
+                   const QProcessEnvironment &extraEnv, const QString &workingDirectory, int timeoutMs)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
@@ -16,9 +16,10 @@ ScanRun runScanner(const QStringList &args, const QString &configHome,
         process.setWorkingDirectory(workingDirectory);
     process.start(QStringLiteral(SCANNER_PATH), args);
     ScanRun run;
-    if (!process.waitForFinished(60000)) {
+    if (!process.waitForFinished(timeoutMs)) {
         process.kill();
         process.waitForFinished();
+        run.timedOut = true;
         return run;
     }
     run.exitStatus = process.exitStatus();

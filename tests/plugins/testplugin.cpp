@@ -15,9 +15,30 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
+#if defined(TP_QT_WARNING_IN_OPEN)
+#include <QtGlobal>
+#endif
+
 #define TP_EXPORT extern "C" __attribute__((visibility("default")))
+
+// The variants that end the process from their own code: how, and where.
+#if defined(TP_EXIT_0_IN_ENTRY) || defined(TP_EXIT_0_IN_OPEN)
+#define TP_END_PROCESS() std::exit(0)
+#elif defined(TP_EXIT_3_IN_ENTRY) || defined(TP_EXIT_3_IN_OPEN)
+#define TP_END_PROCESS() std::exit(3)
+#elif defined(TP_QUICK_EXIT_IN_ENTRY) || defined(TP_QUICK_EXIT_IN_OPEN)
+#define TP_END_PROCESS() std::quick_exit(0)
+#elif defined(TP_HARD_EXIT_IN_OPEN)
+#define TP_END_PROCESS() _exit(0)
+#endif
+#if defined(TP_EXIT_0_IN_ENTRY) || defined(TP_EXIT_3_IN_ENTRY) || defined(TP_QUICK_EXIT_IN_ENTRY)
+#define TP_END_IN_ENTRY
+#elif defined(TP_END_PROCESS)
+#define TP_END_IN_OPEN
+#endif
 
 namespace {
 
@@ -105,6 +126,10 @@ void fill(void *buffer, const std::string &text)
 #elif defined(TP_HANG_IN_OPEN)
         for (;;)
             std::this_thread::sleep_for(std::chrono::seconds(1));
+#elif defined(TP_END_IN_OPEN)
+        TP_END_PROCESS();
+#elif defined(TP_QT_WARNING_IN_OPEN)
+        qWarning("a warning from the plug-in");
 #endif
         // Channel counts are settled only once the effect is open.
         effect->numInputs = 3;
@@ -178,6 +203,9 @@ void fill(void *buffer, const std::string &text)
 [[maybe_unused]] Vst2::AEffect *createEffect([[maybe_unused]] Vst2::HostCallback host)
 {
     trace("entry");
+#if defined(TP_END_IN_ENTRY)
+    TP_END_PROCESS();
+#endif
 #if defined(TP_ENTRY_RETURNS_NULL)
     return nullptr;
 #else

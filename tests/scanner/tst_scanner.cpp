@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 // Rows name these instead of a built plug-in.
@@ -17,6 +19,12 @@ const QString kNoArgument = QStringLiteral("<no argument>");
 const QString kMissing = QStringLiteral("<missing>");
 const QString kDirectory = QStringLiteral("<directory>");
 const QString kTextFile = QStringLiteral("<text file>");
+const QString kFifo = QStringLiteral("<fifo>");
+const QString kLinkToFifo = QStringLiteral("<link to a fifo>");
+const QString kLinkToPlugin = QStringLiteral("<link to good_effect>");
+
+// A scan takes well under a second; one still running after this hangs.
+constexpr int kHangBoundMs = 15000;
 
 QStringList okLines(const QString &name)
 {
@@ -29,6 +37,8 @@ const QStringList kUnknownFailureLines = {QStringLiteral("scanning plugin \"%P\"
 const QStringList kBannedLines = {QStringLiteral("scanning plugin \"%P\""),
                                   QStringLiteral("\"%P\"  : plugin dll is in ban list!"),
                                   QStringLiteral("\"Unknown failure state\"")};
+const QStringList kUnspecifiedFailureLines = {QStringLiteral("scanning plugin \"%P\""),
+                                              QStringLiteral("\"Unspecified failure\"")};
 
 // The seven keys of a group, in writing order, as "key=value".
 QStringList group(const QString &name, const QString &vendor, bool instrument, int ins = 3, int outs = 5)
@@ -93,6 +103,11 @@ private:
             QFile text(path);
             if (text.open(QIODevice::WriteOnly))
                 text.write("not a library\n");
+        } else if (plugin == kFifo) {
+            mkfifo(QFile::encodeName(path).constData(), 0600);
+        } else if (plugin == kLinkToFifo || plugin == kLinkToPlugin) {
+            const QString target = plugin == kLinkToFifo ? kFifo : QStringLiteral("good_effect");
+            QFile::link(preparePath(target, placeAs + QStringLiteral(".target")), path);
         } else if (plugin != kMissing) {
             QFile::copy(testPluginPath(plugin), path);
         }
@@ -101,12 +116,18 @@ private:
 
     // A successful scan of another plug-in, so that every row also shows
     // what it leaves of the previous run's store.
-    void seedStore(const QString &configHome)
+    void seedStore(const QString &configHome, const QString &placeAs = QStringLiteral("seed/Seed.so"))
     {
-        const QString seed = preparePath(QStringLiteral("good_effect"), QStringLiteral("seed/Seed.so"));
+        const QString seed = preparePath(QStringLiteral("good_effect"), placeAs);
         const ScanRun run = runScanner({seed}, configHome);
         QCOMPARE(run.exitCode, 0);
         QVERIFY(readStore(configHome).contains(settingsKeyForPath(seed)));
+    }
+
+    static QByteArray fileBytes(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
 
 private Q_SLOTS:
@@ -144,6 +165,11 @@ private Q_SLOTS:
             << kUnknownFailureLines << none << QString();
         QTest::newRow("directory") << kDirectory << QStringLiteral("Folder.so") << 5
             << kUnknownFailureLines << none << QString();
+        QTest::newRow("fifo") << kFifo << QStringLiteral("fifo.so") << 5 << kUnknownFailureLines << none << QString();
+        QTest::newRow("link to a fifo") << kLinkToFifo << QStringLiteral("fifo link.so") << 5
+            << kUnknownFailureLines << none << QString();
+        QTest::newRow("link to a plug-in") << kLinkToPlugin << QStringLiteral("link.so") << 0
+            << okLines(QStringLiteral("Test Effect")) << effectGroup(QStringLiteral("Test Effect")) << kEffectTrace;
         QTest::newRow("no entry point") << QStringLiteral("no_entry_point") << QString() << 5
             << kUnknownFailureLines << none << QStringLiteral("unload");
         QTest::newRow("entry returns null") << QStringLiteral("entry_returns_null") << QString() << 5
@@ -201,8 +227,9 @@ private Q_SLOTS:
             path = preparePath(plugin, placeAs);
             args << path;
         }
-        const ScanRun run = runScanner(args, config.path(), traceEnv(traceFile));
+        const ScanRun run = runScanner(args, config.path(), traceEnv(traceFile), QString(), kHangBoundMs);
 
+        QVERIFY2(!run.timedOut, "the scanner hung and was killed");
         QCOMPARE(run.exitStatus, QProcess::NormalExit);
         QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(run.stderrLines, substituted(lines, path));
@@ -270,6 +297,107 @@ private Q_SLOTS:
 
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);
+    }
+
+    // A plug-in that ends the process is never a success, and never leaves
+    // a group of its own path from an earlier run. The store is seeded with
+    // a scan of the same path (of a good plug-in) or of another path.
+    void pluginEndsTheRun_data()
+    {
+        QTest::addColumn<QString>("plugin");
+        QTest::addColumn<bool>("seedSamePath");
+        QTest::addColumn<int>("exitCode"); // -1: dies by a signal
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<bool>("storeUnchanged"); // else it holds no group
+
+        const QStringList scanning{QStringLiteral("scanning plugin \"%P\"")};
+        for (const char *variant : {"exit_0_in_entry", "exit_3_in_entry", "quick_exit_in_entry", "exit_0_in_open",
+                                    "exit_3_in_open", "quick_exit_in_open"})
+            QTest::newRow(variant) << QString::fromLatin1(variant) << false << 4 << kUnspecifiedFailureLines << true;
+        QTest::newRow("exit(0), same path seeded") << QStringLiteral("exit_0_in_entry") << true << 4
+                                                   << kUnspecifiedFailureLines << false;
+        QTest::newRow("crash, same path seeded") << QStringLiteral("crash_in_open") << true << -1 << scanning << false;
+        QTest::newRow("_exit(0), same path") << QStringLiteral("hard_exit_in_open") << true << 0 << scanning << false;
+        QTest::newRow("_exit(0), other path") << QStringLiteral("hard_exit_in_open") << false << 0 << scanning << true;
+    }
+
+    void pluginEndsTheRun()
+    {
+        QFETCH(QString, plugin);
+        QFETCH(bool, seedSamePath);
+        QFETCH(int, exitCode);
+        QFETCH(QStringList, lines);
+        QFETCH(bool, storeUnchanged);
+
+        QTemporaryDir config;
+        const QString placeAs = QStringLiteral("ends/Plugin.so");
+        seedStore(config.path(), seedSamePath ? placeAs : QStringLiteral("seed/Seed.so"));
+        const QString path = preparePath(plugin, placeAs);
+        const QByteArray before = fileBytes(storeFilePath(config.path()));
+
+        // The sanitizer would otherwise turn the fault into a normal exit.
+        const ScanRun run = runScanner({path}, config.path(), asanOptions(QStringLiteral("handle_segv=0")));
+        QCOMPARE(run.exitStatus, exitCode < 0 ? QProcess::CrashExit : QProcess::NormalExit);
+        if (exitCode >= 0)
+            QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.stderrLines, substituted(lines, path));
+        if (storeUnchanged)
+            QCOMPARE(fileBytes(storeFilePath(config.path())), before);
+        else
+            QCOMPARE(readStore(config.path()), StoreContents());
+    }
+
+    // The lines are the scanner's interface: no logging rule, rules file or
+    // message pattern of the user's may silence or decorate them.
+    void linesWhateverTheLoggingSetup_data()
+    {
+        QTest::addColumn<QString>("plugin");
+        QTest::addColumn<QStringList>("environment"); // NAME=value
+        QTest::addColumn<QString>("rulesFile");       // in "home" or "dirs", with these rules
+        QTest::addColumn<QStringList>("lines");
+
+        const QString good = QStringLiteral("good_effect");
+        const QStringList ok = okLines(QStringLiteral("Test Effect"));
+        QTest::newRow("all debug off") << good << QStringList{QStringLiteral("QT_LOGGING_RULES=*.debug=false")}
+                                       << QString() << ok;
+        QTest::newRow("default debug off, pattern") << good
+            << QStringList{QStringLiteral("QT_LOGGING_RULES=default.debug=false"),
+                           QStringLiteral("QT_MESSAGE_PATTERN=[%{type}] %{function}: %{message}")}
+            << QString() << ok;
+        QTest::newRow("user's qtlogging.ini") << good << QStringList() << QStringLiteral("home/*.debug=false") << ok;
+        QTest::newRow("system qtlogging.ini") << good << QStringList() << QStringLiteral("dirs/default.debug=false")
+                                              << ok;
+        // Qt's own warnings, and those of plug-ins built on Qt, keep Qt's
+        // output, but never abort the scan.
+        QTest::newRow("fatal warnings") << QStringLiteral("qt_warning_in_open")
+            << QStringList{QStringLiteral("QT_FATAL_WARNINGS=1")} << QString()
+            << QStringList{ok.at(0), QStringLiteral("a warning from the plug-in"), ok.at(1), ok.at(2)};
+    }
+
+    void linesWhateverTheLoggingSetup()
+    {
+        QFETCH(QString, plugin);
+        QFETCH(QStringList, environment);
+        QFETCH(QString, rulesFile);
+        QFETCH(QStringList, lines);
+
+        QTemporaryDir config;
+        QProcessEnvironment env;
+        for (const QString &setting : environment)
+            env.insert(setting.section(QLatin1Char('='), 0, 0), setting.section(QLatin1Char('='), 1));
+        const QString dir = config.path() + QLatin1Char('/') + rulesFile.section(QLatin1Char('/'), 0, 0);
+        if (!rulesFile.isEmpty()) {
+            QVERIFY(QDir().mkpath(dir + QStringLiteral("/QtProject")));
+            QFile rules(dir + QStringLiteral("/QtProject/qtlogging.ini"));
+            QVERIFY(rules.open(QIODevice::WriteOnly));
+            rules.write("[Rules]\n" + rulesFile.section(QLatin1Char('/'), 1).toLatin1() + '\n');
+        }
+        env.insert(QStringLiteral("XDG_CONFIG_DIRS"), config.path() + QStringLiteral("/dirs"));
+        const QString path = testPluginPath(plugin);
+        const ScanRun run = runScanner({path}, config.path() + QStringLiteral("/home"), env);
+        QCOMPARE(run.exitStatus, QProcess::NormalExit);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.stderrLines, substituted(lines, path));
     }
 
     void unwritableStoreIsNoSuccess()
