@@ -87,6 +87,12 @@ echo "PASS: completion, man page and README name every option of --help"
 "$launcher" --json --cache "$work/cache.json" "$plugin" > "$work/report.json"
 grep -q '"outcome": "ok"' "$work/report.json" || { cat "$work/report.json"; fail "ombrel-scan"; }
 echo "PASS: installed ombrel-scan scanned $plugin"
+# What hosts build on: live lines, the cache's record of a plug-in, the schemas.
+"$launcher" --json-lines --cache "$work/cache.json" "$plugin" | tail -n 1 | grep -q '"record":"summary"' \
+    || fail "ombrel-scan --json-lines"
+"$launcher" --log "$plugin" --cache "$work/cache.json" | grep -q '^outcome: ok' || fail "ombrel-scan --log"
+[ "$(ls "$work"/root/usr/share/ombrel-plugin-scanner/schema/*.schema.json | wc -l)" = 4 ] || fail "schemas not installed"
+echo "PASS: installed ombrel-scan writes JSON lines and shows its log; the schemas are installed"
 
 [ -n "$companion" ] || exit 0
 plugin32="$companion/example/ExampleGain.so"
