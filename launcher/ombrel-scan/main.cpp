@@ -6,7 +6,8 @@
 // folders of the platform.
 //
 // Exit code: 0 when the run completed, whatever the plug-ins did;
-//            1 when a file or folder given does not exist (the rest is scanned);
+//            1 when a file or folder given does not exist (the rest is scanned),
+//              or when --log names a plug-in the cache knows nothing of;
 //            2 for bad usage or when no scanner can be found;
 //            3 when the cache file cannot be written;
 //            130 when interrupted (the cache keeps every finished scan).
@@ -15,9 +16,9 @@
 #include "launcher/jsonlines.h"
 #include "launcher/report.h"
 #include "launcher/scancache.h"
-#include "launcher/scanlog.h"
 #include "launcher/scannerset.h"
 #include "launcher/scanrunner.h"
+#include "logcommand.h"
 #include "usage.h"
 
 #include <QCommandLineParser>
@@ -167,25 +168,8 @@ int main(int argc, char *argv[])
         return ExitDone;
     }
 
-    if (parser.isSet(logOption)) {
-        // Reads the cache only: scans nothing and changes nothing.
-        const QString path = parser.value(logOption);
-        const ScannerSet scanners = findScanners(parser.value(scannerOption), QCoreApplication::applicationFilePath());
-        const QString scanner = scanners.native.path;
-        ScanCache cache(parser.value(cacheOption), scannerSetIdentity(scanners));
-        QString warning;
-        cache.load(&warning);
-        ScanResult result;
-        if (!cache.find(path, &result)) {
-            printError(QStringLiteral("%1: not in the cache %2%3")
-                           .arg(path, cache.fileName(), warning.isEmpty() ? QString() : QStringLiteral("; ") + warning));
-            return ExitNotFound;
-        }
-        ScanResult current;
-        const bool stillStands = scanner.isEmpty() || cache.lookup(result.path, &current);
-        std::fputs(qPrintable(logText(result, stillStands)), stdout);
-        return ExitDone;
-    }
+    if (parser.isSet(logOption))
+        return printLog(parser.value(logOption), parser.value(cacheOption), parser.value(scannerOption));
 
     bool jobsOk = false;
     bool timeoutOk = false;

@@ -34,9 +34,10 @@ QString usageText(const QList<QCommandLineOption> &options, const QStringList &u
     text += QStringLiteral("\nWithout a file or folder, scans the folders in VST_PATH (separated by ':'),\n"
                            "else %1.\n\n"
                            "Exit code: 0 when the run completed, whatever the plug-ins did; 1 when a\n"
-                           "file or folder given does not exist (the rest is scanned); 2 for bad usage\n"
-                           "or when no scanner is found; 3 when the cache cannot be written; 130 when\n"
-                           "interrupted (the cache keeps every finished scan).\n")
+                           "file or folder given does not exist (the rest is scanned) or the cache\n"
+                           "knows nothing of --log's plug-in; 2 for bad usage or when no scanner is\n"
+                           "found; 3 when the cache cannot be written; 130 when interrupted (the cache\n"
+                           "keeps every finished scan).\n")
                 .arg(usualFolders.join(QStringLiteral(", ")));
     return text;
 }
