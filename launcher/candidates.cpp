@@ -78,24 +78,29 @@ QStringList findCandidates(const QStringList &inputs)
     return candidates;
 }
 
-QStringList defaultPluginFolders()
+QStringList usualPluginFolders()
 {
     const QString home = QDir::homePath();
+#if defined(Q_OS_WIN)
+    return QStringList{QStringLiteral("C:/Program Files/VSTPlugins"),
+                       QStringLiteral("C:/Program Files/Steinberg/VSTPlugins"),
+                       QStringLiteral("C:/Program Files/Common Files/VST2")};
+#elif defined(Q_OS_MACOS)
+    return QStringList{home + QStringLiteral("/Library/Audio/Plug-Ins/VST"),
+                       QStringLiteral("/Library/Audio/Plug-Ins/VST")};
+#else
+    return QStringList{home + QStringLiteral("/.vst"),      home + QStringLiteral("/.lxvst"),
+                       QStringLiteral("/usr/lib/vst"),       QStringLiteral("/usr/lib/lxvst"),
+                       QStringLiteral("/usr/local/lib/vst"), QStringLiteral("/usr/local/lib/lxvst")};
+#endif
+}
+
+QStringList defaultPluginFolders()
+{
     const QString fromEnvironment = qEnvironmentVariable("VST_PATH");
     const QStringList folders = !fromEnvironment.isEmpty()
         ? fromEnvironment.split(QDir::listSeparator(), Qt::SkipEmptyParts)
-#if defined(Q_OS_WIN)
-        : QStringList{QStringLiteral("C:/Program Files/VSTPlugins"),
-                      QStringLiteral("C:/Program Files/Steinberg/VSTPlugins"),
-                      QStringLiteral("C:/Program Files/Common Files/VST2")};
-#elif defined(Q_OS_MACOS)
-        : QStringList{home + QStringLiteral("/Library/Audio/Plug-Ins/VST"),
-                      QStringLiteral("/Library/Audio/Plug-Ins/VST")};
-#else
-        : QStringList{home + QStringLiteral("/.vst"),      home + QStringLiteral("/.lxvst"),
-                      QStringLiteral("/usr/lib/vst"),       QStringLiteral("/usr/lib/lxvst"),
-                      QStringLiteral("/usr/local/lib/vst"), QStringLiteral("/usr/local/lib/lxvst")};
-#endif
+        : usualPluginFolders();
     // Folders that do not exist are simply not there to scan; they are not
     // missing plug-ins.
     QStringList existing;

@@ -11,3 +11,6 @@ QStringList findCandidates(const QStringList &inputs);
 
 // The folders in VST_PATH, or else the platform's usual VST 2 folders.
 QStringList defaultPluginFolders();
+
+// The platform's usual VST 2 folders, whether they exist or not.
+QStringList usualPluginFolders();

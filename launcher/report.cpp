@@ -1,5 +1,7 @@
 #include "report.h"
 
+#include "jsonformat.h"
+
 #include <algorithm>
 
 #include <QJsonArray>
@@ -63,7 +65,18 @@ QString reportTable(const QList<ScanResult> &results)
             line += i + 1 < row.size() ? row.at(i).leftJustified(widths.at(i) + 2) : row.at(i);
         table += line + QLatin1Char('\n');
     }
-    return table + reportSummary(results) + QLatin1Char('\n');
+    table += reportSummary(results) + QLatin1Char('\n');
+    // Where to look next, for the first row that did not end ok.
+    const auto failed = std::find_if(results.begin(), results.end(),
+                                     [](const ScanResult &r) { return r.outcome != ScanOutcome::Ok; });
+    if (failed != results.end())
+        table += QStringLiteral("Why a plug-in did not end ok: ombrel-scan --log '%1'\n").arg(failed->path);
+    return table;
+}
+
+QString plugInCount(qsizetype n)
+{
+    return n == 1 ? QStringLiteral("1 plug-in") : QStringLiteral("%1 plug-ins").arg(n);
 }
 
 QString reportSummary(const QList<ScanResult> &results)
@@ -74,34 +87,43 @@ QString reportSummary(const QList<ScanResult> &results)
             counts << QStringLiteral("%1 %2").arg(n).arg(outcomeName(outcome));
     }
     const int cached = int(std::count_if(results.begin(), results.end(), [](const ScanResult &r) { return r.cached; }));
-    return QStringLiteral("%1 plug-ins: %2 (%3 scanned, %4 from the cache)")
-        .arg(results.size())
+    return QStringLiteral("%1: %2 (%3 scanned, %4 from the cache)")
+        .arg(plugInCount(results.size()))
         .arg(counts.isEmpty() ? QStringLiteral("none") : counts.join(QStringLiteral(", ")))
         .arg(results.size() - cached)
         .arg(cached);
 }
 
-QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted)
+QJsonObject reportSummaryJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted)
 {
-    QJsonArray plugins;
-    int cached = 0;
-    for (const ScanResult &r : results) {
-        QJsonObject object = toJson(r);
-        object.insert(QStringLiteral("cached"), r.cached);
-        plugins.append(object);
-        cached += r.cached ? 1 : 0;
-    }
+    const int cached = int(std::count_if(results.begin(), results.end(), [](const ScanResult &r) { return r.cached; }));
     QJsonObject counts;
     for (ScanOutcome outcome : allOutcomes())
         counts.insert(outcomeName(outcome), countOf(results, outcome));
-    const QJsonObject root{
+    return QJsonObject{
+        {QStringLiteral("version"), kJsonFormatVersion},
         {QStringLiteral("scanner"), scanner},
         {QStringLiteral("interrupted"), interrupted},
         {QStringLiteral("total"), int(results.size())},
         {QStringLiteral("scanned"), int(results.size()) - cached},
         {QStringLiteral("cached"), cached},
         {QStringLiteral("outcomes"), counts},
-        {QStringLiteral("plugins"), plugins},
     };
+}
+
+QJsonObject reportResultJson(const ScanResult &result)
+{
+    QJsonObject object = toJson(result);
+    object.insert(QStringLiteral("cached"), result.cached);
+    return object;
+}
+
+QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted)
+{
+    QJsonArray plugins;
+    for (const ScanResult &r : results)
+        plugins.append(reportResultJson(r));
+    QJsonObject root = reportSummaryJson(results, scanner, interrupted);
+    root.insert(QStringLiteral("plugins"), plugins);
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }

@@ -112,3 +112,20 @@ void ScanCache::insert(const ScanResult &result)
                                               {QStringLiteral("scanner"), m_identity},
                                               {QStringLiteral("result"), toJson(result)}});
 }
+
+bool ScanCache::find(const QString &path, ScanResult *result) const
+{
+    QString key = path;
+    if (!m_entries.contains(key)) {
+        const QString canonical = QFileInfo(path).canonicalFilePath();
+        const QString absolute = QFileInfo(path).absoluteFilePath();
+        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
+            const QFileInfo entry(it.key());
+            if (entry.absoluteFilePath() == absolute || (!canonical.isEmpty() && entry.canonicalFilePath() == canonical)) {
+                key = it.key();
+                break;
+            }
+        }
+    }
+    return fromJson(m_entries.value(key).toObject().value(QStringLiteral("result")).toObject(), result);
+}

@@ -25,6 +25,10 @@ public:
     // The cached result for the file if it still stands for it.
     bool lookup(const QString &path, ScanResult *result) const;
 
+    // The cached result for the file, even if the file or the scanner
+    // changed since; the path may be spelled otherwise than the key.
+    bool find(const QString &path, ScanResult *result) const;
+
     // Records a finished scan. Missing files have nothing to be keyed by.
     void insert(const ScanResult &result);
 

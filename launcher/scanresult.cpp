@@ -1,5 +1,6 @@
 #include "scanresult.h"
 
+#include <QJsonArray>
 #include <QJsonValue>
 
 namespace {
@@ -61,6 +62,10 @@ QJsonObject toJson(const ScanResult &result)
         {QStringLiteral("outcome"), outcomeName(result.outcome)},
         {QStringLiteral("milliseconds"), double(result.milliseconds)},
     };
+    if (result.scannedAt.isValid())
+        object.insert(QStringLiteral("scannedAt"), result.scannedAt.toString(Qt::ISODate));
+    if (!result.lines.isEmpty())
+        object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(result.lines));
     if (result.outcome == ScanOutcome::Ok) {
         object.insert(QStringLiteral("name"), result.info.name);
         object.insert(QStringLiteral("pluginfn"), result.info.pluginfn);
@@ -72,7 +77,8 @@ QJsonObject toJson(const ScanResult &result)
     }
     if (result.outcome == ScanOutcome::Crashed)
         object.insert(QStringLiteral("signal"), result.signal);
-    if (result.outcome == ScanOutcome::Failed)
+    // The exit code of every scanner process that exited: --log shows it.
+    if (!result.scanner.isEmpty() && result.outcome != ScanOutcome::Crashed && result.outcome != ScanOutcome::TimedOut)
         object.insert(QStringLiteral("exitCode"), result.exitCode);
     if (result.outcome == ScanOutcome::Foreign)
         object.insert(QStringLiteral("binary"), result.binary);
@@ -98,6 +104,9 @@ bool fromJson(const QJsonObject &object, ScanResult *result)
     parsed.info.type = object.value(QStringLiteral("type")).toString();
     parsed.signal = object.value(QStringLiteral("signal")).toInt();
     parsed.exitCode = object.value(QStringLiteral("exitCode")).toInt();
+    parsed.scannedAt = QDateTime::fromString(object.value(QStringLiteral("scannedAt")).toString(), Qt::ISODate);
+    for (const QJsonValue &line : object.value(QStringLiteral("lines")).toArray())
+        parsed.lines << line.toString();
     parsed.binary = object.value(QStringLiteral("binary")).toString();
     parsed.scanner = object.value(QStringLiteral("scanner")).toString();
     if (parsed.outcome == ScanOutcome::Ok && parsed.info.name.isEmpty())

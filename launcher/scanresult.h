@@ -2,9 +2,11 @@
 
 #include "contract/plugininfo.h"
 
+#include <QDateTime>
 #include <QJsonObject>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // How one plug-in's scan ended, as the launcher records it.
 enum class ScanOutcome {
@@ -34,6 +36,8 @@ struct ScanResult
     int exitCode = 0;         // the scanner's exit code when it exited
     qint64 milliseconds = 0;  // wall time of the scan
     bool cached = false;      // taken from the cache, not scanned in this run
+    QDateTime scannedAt;      // when the scan ended, in UTC
+    QStringList lines;        // the last lines the process printed, unless Ok
     QString scanner;          // the scanner that was started, if one was
     QString binary;           // for Foreign: what the file is built for
 };

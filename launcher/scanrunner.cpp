@@ -1,9 +1,12 @@
 #include "scanrunner.h"
 
+#include "scanlog.h"
+
 #include "contract/lines.h"
 #include "contract/outcome.h"
 #include "contract/storerecord.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
@@ -28,9 +31,20 @@ public:
     ScannerProcess()
     {
 #if defined(Q_OS_UNIX) && QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-        setChildProcessModifier([] { ::setpgid(0, 0); });
+        setChildProcessModifier([] { startInChild(); });
 #endif
     }
+
+#if defined(Q_OS_UNIX)
+    static void startInChild()
+    {
+        ::setpgid(0, 0);
+        // The scanner writes nothing to stdout, but a plug-in may: send it
+        // where the scanner's lines go, so that a failed scan's kept lines
+        // hold the plug-in's own output too.
+        ::dup2(STDERR_FILENO, STDOUT_FILENO);
+    }
+#endif
 
     void killGroup()
     {
@@ -44,7 +58,7 @@ public:
 
 protected:
 #if defined(Q_OS_UNIX) && QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    void setupChildProcess() override { ::setpgid(0, 0); }
+    void setupChildProcess() override { startInChild(); }
 #endif
 };
 
@@ -125,6 +139,8 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
         ScanResult result;
         result.path = job->path;
         result.milliseconds = job->clock.elapsed();
+        result.scannedAt = QDateTime::currentDateTimeUtc();
+        const QByteArray output = job->process->readAllStandardError();
         result.exitCode = exitCode;
         result.scanner = job->process->program();
         if (job->timedOut) {
@@ -143,11 +159,14 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
         } else if (exitCode == OutcomeNotFound) {
             result.outcome = ScanOutcome::Missing;
         } else if (exitCode == OutcomeNoName) {
-            const QString err = QString::fromUtf8(job->process->readAllStandardError());
+            const QString err = QString::fromUtf8(output);
             result.outcome = err.contains(banLineText()) ? ScanOutcome::Banned : ScanOutcome::NotAPlugin;
         } else {
             result.outcome = ScanOutcome::Failed;
         }
+
+        if (result.outcome != ScanOutcome::Ok)
+            result.lines = keptLines(output);
 
         job->limit.stop();
         job->process->deleteLater(); // we are inside one of its signals

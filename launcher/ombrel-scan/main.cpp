@@ -6,23 +6,31 @@
 // folders of the platform.
 //
 // Exit code: 0 when the run completed, whatever the plug-ins did;
+//            1 when a file or folder given does not exist (the rest is scanned),
+//              or when --log names a plug-in the cache knows nothing of;
 //            2 for bad usage or when no scanner can be found;
 //            3 when the cache file cannot be written;
 //            130 when interrupted (the cache keeps every finished scan).
 
 #include "launcher/candidates.h"
+#include "launcher/jsonlines.h"
 #include "launcher/report.h"
 #include "launcher/scancache.h"
 #include "launcher/scannerset.h"
 #include "launcher/scanrunner.h"
+#include "logcommand.h"
+#include "usage.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QThread>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <sys/socket.h>
@@ -30,7 +38,7 @@
 
 namespace {
 
-enum ExitCode { ExitDone = 0, ExitUsage = 2, ExitCache = 3, ExitInterrupted = 130 };
+enum ExitCode { ExitDone = 0, ExitNotFound = 1, ExitUsage = 2, ExitCache = 3, ExitInterrupted = 130 };
 
 // Scans finished since the last write are lost if the process is killed
 // outright; Ctrl-C and SIGTERM are caught and write the cache first.
@@ -47,6 +55,15 @@ void onSignal(int)
 void printError(const QString &message)
 {
     std::fprintf(stderr, "ombrel-scan: %s\n", qPrintable(message));
+}
+
+// Where the native scanner is looked for when --scanner does not name it,
+// for --help: the layout that findScanners() reads.
+QStringList scannerPlaces()
+{
+    const QString dir = QCoreApplication::applicationDirPath();
+    return {dir + QStringLiteral("/OmbrelPluginScanner"),
+            QDir::cleanPath(dir + QStringLiteral("/../libexec/ombrel/OmbrelPluginScanner"))};
 }
 
 // One line on a terminal, rewritten in place.
@@ -101,42 +118,75 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("ombrel-scan"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(OMBREL_VERSION));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Scans VST 2 plug-ins, one scanner process per file."));
-    parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("paths"), QStringLiteral("Plug-in files and folders to scan."),
-                                 QStringLiteral("[paths...]"));
+    // Each description names the default in force, as --help shows it.
+    const QString processors = QString::number(QThread::idealThreadCount());
     const QCommandLineOption jobsOption({QStringLiteral("j"), QStringLiteral("jobs")},
-                                        QStringLiteral("Scans at once (default: processors)."), QStringLiteral("n"),
-                                        QString::number(QThread::idealThreadCount()));
+                                        QStringLiteral("scans at once (default: %1, the number of processors)").arg(processors),
+                                        QStringLiteral("n"), processors);
     const QCommandLineOption timeoutOption(QStringLiteral("timeout"),
-                                           QStringLiteral("Seconds a scan may take (default: 30)."),
+                                           QStringLiteral("a scan still running then is killed (default: 30)"),
                                            QStringLiteral("seconds"), QStringLiteral("30"));
-    const QCommandLineOption rescanOption(QStringLiteral("rescan"), QStringLiteral("Scan every file again."));
+    const QCommandLineOption rescanOption(QStringLiteral("rescan"), QStringLiteral("scan every file again"));
     const QCommandLineOption retryOption(QStringLiteral("retry-failed"),
-                                         QStringLiteral("Scan crashed and timed-out plug-ins again."));
-    const QCommandLineOption jsonOption(QStringLiteral("json"), QStringLiteral("Print one JSON document."));
-    const QCommandLineOption cacheOption(QStringLiteral("cache"), QStringLiteral("The cache file to use."),
+                                         QStringLiteral("scan crashed and timed-out plug-ins again"));
+    const QCommandLineOption jsonOption(QStringLiteral("json"),
+                                        QStringLiteral("print one JSON document instead of the table"));
+    const QCommandLineOption jsonLinesOption(QStringLiteral("json-lines"),
+                                             QStringLiteral("print one JSON object per line as each result is known"));
+    const QCommandLineOption cacheOption(QStringLiteral("cache"),
+                                         QStringLiteral("the cache file (default: %1)").arg(defaultCacheFile()),
                                          QStringLiteral("file"), defaultCacheFile());
-    const QCommandLineOption scannerOption(QStringLiteral("scanner"), QStringLiteral("The native scanner to run."),
+    const QCommandLineOption scannerOption(QStringLiteral("scanner"),
+                                           QStringLiteral("the native scanner to run (default: %1,\nelse %2;\n"
+                                                          "32-bit plug-ins: the i386/ folder beside it)")
+                                               .arg(scannerPlaces().at(0), scannerPlaces().at(1)),
                                            QStringLiteral("file"));
-    parser.addOptions({jobsOption, timeoutOption, rescanOption, retryOption, jsonOption, cacheOption, scannerOption});
+    const QCommandLineOption logOption(QStringLiteral("log"),
+                                       QStringLiteral("show, without scanning, what the cache knows of one plug-in:\n"
+                                                      "outcome, exit code or signal, when, and its last lines"),
+                                       QStringLiteral("file"));
+    const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                        QStringLiteral("show this help"));
+    const QCommandLineOption versionOption(QStringLiteral("version"), QStringLiteral("show the program's version"));
+    const QList<QCommandLineOption> options{jobsOption,    timeoutOption, rescanOption, retryOption,
+                                            jsonOption,    jsonLinesOption, cacheOption, scannerOption,
+                                            logOption,     helpOption,    versionOption};
+    QCommandLineParser parser;
+    parser.addOptions(options);
     if (!parser.parse(QCoreApplication::arguments())) {
         printError(parser.errorText());
         return ExitUsage;
     }
-    if (parser.isSet(QStringLiteral("help"))) {
-        std::fputs(qPrintable(parser.helpText()), stdout);
+    if (parser.isSet(helpOption)) {
+        std::fputs(qPrintable(usageText(options, usualPluginFolders())), stdout);
         return ExitDone;
     }
+    if (parser.isSet(versionOption)) {
+        std::printf("ombrel-scan %s\n", OMBREL_VERSION);
+        return ExitDone;
+    }
+
+    if (parser.isSet(logOption))
+        return printLog(parser.value(logOption), parser.value(cacheOption), parser.value(scannerOption));
 
     bool jobsOk = false;
     bool timeoutOk = false;
     const int jobs = parser.value(jobsOption).toInt(&jobsOk);
     const double timeout = parser.value(timeoutOption).toDouble(&timeoutOk);
-    if (!jobsOk || jobs < 1 || !timeoutOk || timeout <= 0) {
-        printError(QStringLiteral("-j takes a whole number from 1 and --timeout a positive number of seconds"));
+    if (!jobsOk || jobs < 1) {
+        printError(QStringLiteral("--jobs: expected a whole number from 1, not \"%1\"").arg(parser.value(jobsOption)));
+        return ExitUsage;
+    }
+    if (!timeoutOk || !(timeout > 0)) {
+        printError(QStringLiteral("--timeout: expected a number of seconds above 0, not \"%1\"")
+                       .arg(parser.value(timeoutOption)));
+        return ExitUsage;
+    }
+    const bool jsonLines = parser.isSet(jsonLinesOption);
+    if (jsonLines && parser.isSet(jsonOption)) {
+        printError(QStringLiteral("--json and --json-lines: choose one"));
         return ExitUsage;
     }
     const ScannerSet scanners = findScanners(parser.value(scannerOption), QCoreApplication::applicationFilePath());
@@ -157,8 +207,23 @@ int main(int argc, char *argv[])
         return ExitCache;
     }
 
-    const QStringList inputs = parser.positionalArguments();
-    const QStringList candidates = findCandidates(inputs.isEmpty() ? defaultPluginFolders() : inputs);
+    // A mistyped path is the user's error, not a missing plug-in: it is
+    // named, not scanned, and the run ends with ExitNotFound.
+    QStringList inputs;
+    bool inputNotFound = false;
+    for (const QString &input : parser.positionalArguments()) {
+        const QFileInfo info(input);
+        if (!info.exists()) {
+            printError(QStringLiteral("%1: no such file or folder").arg(input));
+            inputNotFound = true;
+            continue;
+        }
+        if (info.isDir() && findCandidates({input}).isEmpty())
+            printError(QStringLiteral("%1: no plug-in file (*.so) in this folder").arg(input));
+        inputs << input;
+    }
+    const QStringList candidates =
+        findCandidates(parser.positionalArguments().isEmpty() ? defaultPluginFolders() : inputs);
 
     QMap<QString, ScanResult> results;
     QStringList toScan;
@@ -176,10 +241,25 @@ int main(int argc, char *argv[])
     // No scanner is started for a file that none of them can load.
     QList<ScanResult> unstarted;
     const QHash<QString, QString> scannerOf = assignScanners(scanners, &toScan, &unstarted);
-    for (const ScanResult &result : unstarted) {
+    for (ScanResult result : unstarted) {
+        result.scannedAt = QDateTime::currentDateTimeUtc();
         results.insert(result.path, result);
         cache.insert(result);
     }
+
+    // A host reading the pipe sees each line as soon as it is known: what
+    // the cache and the file headers tell first, then each scan as it ends.
+    auto writeLine = [](const QByteArray &line) {
+        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+        std::fflush(stdout);
+    };
+    if (jsonLines) {
+        for (const QString &path : candidates) {
+            if (results.contains(path))
+                writeLine(jsonLineResult(results.value(path)));
+        }
+    }
+
     ScanRunner runner({scanner, jobs, int(timeout * 1000),
                        [&scannerOf](const QString &path) { return scannerOf.value(path); }});
 
@@ -202,6 +282,8 @@ int main(int argc, char *argv[])
         [&](const ScanResult &result) {
             results.insert(result.path, result);
             cache.insert(result);
+            if (jsonLines)
+                writeLine(jsonLineResult(result));
             progress.finished();
             if (sinceSave.elapsed() >= kCacheWriteIntervalMs) {
                 cacheOk = cache.save(&message) && cacheOk;
@@ -222,15 +304,23 @@ int main(int argc, char *argv[])
             ordered << results.value(path);
     }
     const bool interrupted = runner.wasCancelled();
-    if (parser.isSet(jsonOption))
+    if (jsonLines)
+        writeLine(jsonLineSummary(ordered, scanner, interrupted));
+    else if (parser.isSet(jsonOption))
         std::fputs(reportJson(ordered, scanner, interrupted).constData(), stdout);
     else
         std::fputs(qPrintable(reportTable(ordered)), stdout);
     if (interrupted) {
-        printError(QStringLiteral("interrupted; %1 of %2 plug-ins are in the cache")
-                       .arg(ordered.size())
-                       .arg(candidates.size()));
+        // What the next run will not scan again: entries from this run and,
+        // under --rescan, earlier ones that still stand.
+        const auto inCache = std::count_if(candidates.begin(), candidates.end(), [&cache](const QString &path) {
+            ScanResult cached;
+            return cache.lookup(path, &cached);
+        });
+        printError(QStringLiteral("interrupted; the cache holds %1 of the %2")
+                       .arg(inCache)
+                       .arg(plugInCount(candidates.size())));
         return ExitInterrupted;
     }
-    return ExitDone;
+    return inputNotFound ? ExitNotFound : ExitDone;
 }

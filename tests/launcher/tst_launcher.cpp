@@ -2,6 +2,7 @@
 // are no libraries and are reached twice, as a person or a host runs it.
 
 #include "common/scannerrun.h"
+#include "launcher/scanresult.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -106,6 +107,52 @@ private:
         return paths;
     }
 
+    // A scanner that ends exactly as the script says.
+    QString standIn(const QString &script) const
+    {
+        const QString scanner = m_dir.path() + "/stand-in-" + QString::number(qHash(script));
+        QFile file(scanner);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.write(("#!/bin/sh\n" + script + "\n").toUtf8());
+            file.close();
+            file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+        }
+        return scanner;
+    }
+
+    QString writeFile(const QString &name, const QString &contents) const
+    {
+        QFile file(m_dir.path() + "/" + name);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(contents.toUtf8());
+        return file.fileName();
+    }
+
+    // Runs the schema validator over files of one kind; the outcomes seen.
+    static QStringList validate(const QString &kind, const QStringList &files)
+    {
+        QProcess process;
+        process.start(QStringLiteral(PYTHON3), QStringList{SCHEMA_VALIDATOR, SCHEMA_DIR, kind} + files);
+        if (!process.waitForFinished(60000) || process.exitCode() != 0) {
+            qWarning().noquote() << process.readAllStandardError();
+            return {QStringLiteral("invalid %1").arg(kind)};
+        }
+        return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    }
+
+    // -j 1 and zz_hang last: once it is being scanned, all else is done.
+    // Only this library's: other test runs may share the machine.
+    bool hangRunning() const
+    {
+        const QByteArray hang = QFile::encodeName(m_library + "/zz_hang.so");
+        for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+            QFile cmdline("/proc/" + pid + "/cmdline");
+            if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(hang))
+                return true;
+        }
+        return false;
+    }
+
     void copyPlugin(const QString &variant, const QString &as)
     {
         const QString path = m_library + "/" + as;
@@ -180,8 +227,10 @@ private Q_SLOTS:
         for (const QString &path : a.keys()) {
             QJsonObject x = a.value(path);
             QJsonObject y = b.value(path);
-            x.remove("milliseconds");
-            y.remove("milliseconds");
+            for (const char *member : {"milliseconds", "scannedAt"}) {
+                x.remove(member);
+                y.remove(member);
+            }
             QCOMPARE(x, y);
         }
     }
@@ -211,37 +260,43 @@ private Q_SLOTS:
         QCOMPARE(scanLibrary(cache, {"--rescan"}).report.value("scanned").toInt(), kLibrarySize);
     }
 
+    void interruptedRunKeepsFinishedScans_data()
+    {
+        QTest::addColumn<bool>("rescan");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QStringList>("scannedNext");
+        QTest::newRow("first run") << false << "the cache holds 7 of the 8 plug-ins" << QStringList{"zz_hang.so"};
+        // Earlier results that still stand count, though this run redid them.
+        QTest::newRow("--rescan") << true << "the cache holds 8 of the 8 plug-ins" << QStringList();
+    }
+
     void interruptedRunKeepsFinishedScans()
     {
 #if !defined(Q_OS_LINUX)
         QSKIP("finds the scanner's process through /proc");
 #endif
-        const QString cache = cacheFile("interrupted");
+        QFETCH(bool, rescan);
+        QFETCH(QString, message);
+        QFETCH(QStringList, scannedNext);
+        const QString cache = cacheFile(QStringLiteral("interrupted-%1").arg(rescan));
+        if (rescan)
+            QCOMPARE(scanLibrary(cache).exitCode, 0);
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("ASAN_OPTIONS", asanOptions("handle_segv=0").value("ASAN_OPTIONS"));
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(LAUNCHER_PATH),
-                      {"--json", "-j", "1", "--timeout", "60", "--cache", cache, m_library});
+                      QStringList{"--json", "-j", "1", "--timeout", "60", "--cache", cache, m_library}
+                          + (rescan ? QStringList{"--rescan"} : QStringList()));
         QVERIFY(process.waitForStarted());
 
-        // -j 1 and zz_hang last: once it is being scanned, all else is done.
-        // This test's own path: other runs of this test may share the machine.
-        const QByteArray hang = QFile::encodeName(m_library + "/zz_hang.so");
-        auto hangRunning = [&hang] {
-            for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
-                QFile cmdline("/proc/" + pid + "/cmdline");
-                if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(hang))
-                    return true;
-            }
-            return false;
-        };
         QTRY_VERIFY_WITH_TIMEOUT(hangRunning(), 30000);
         ::kill(pid_t(process.processId()), SIGINT);
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 130);
         QTRY_VERIFY_WITH_TIMEOUT(!hangRunning(), 5000);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()), "ombrel-scan: interrupted; " + message + "\n");
 
         const QJsonObject report = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
         QCOMPARE(report.value("interrupted").toBool(), true);
@@ -250,7 +305,47 @@ private Q_SLOTS:
         // The next run takes up where this one stopped.
         const Run next = scanLibrary(cache);
         QCOMPARE(next.exitCode, 0);
-        QCOMPARE(scannedPaths(next.report), QStringList{"zz_hang.so"});
+        QCOMPARE(scannedPaths(next.report), scannedNext);
+    }
+
+    // A host reading the pipe sees each result as it ends: cached ones
+    // first, then each scan, while later scans are still running.
+    void jsonLinesArriveAsResultsEnd()
+    {
+#if !defined(Q_OS_LINUX)
+        QSKIP("finds the scanner's process through /proc");
+#endif
+        const QString cache = cacheFile("lines");
+        QCOMPARE(launch({"--json", "--cache", cache, m_library + "/effect.so"}).exitCode, 0);
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ASAN_OPTIONS", asanOptions("handle_segv=0").value("ASAN_OPTIONS"));
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(LAUNCHER_PATH),
+                      {"--json-lines", "-j", "1", "--timeout", "60", "--cache", cache, m_library});
+        QTRY_VERIFY_WITH_TIMEOUT(hangRunning(), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(int(process.peek(1 << 20).count('\n')), kLibrarySize - 1, 5000);
+        QList<QJsonObject> lines;
+        for (const QByteArray &line : process.readAllStandardOutput().split('\n')) {
+            if (!line.isEmpty())
+                lines << QJsonDocument::fromJson(line).object();
+        }
+        ::kill(pid_t(process.processId()), SIGINT);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 130);
+        QCOMPARE(lines.first().value("path").toString(), m_library + "/effect.so");
+        QCOMPARE(lines.first().value("cached").toBool(), true);
+        for (const QJsonObject &line : lines.mid(1)) {
+            QCOMPARE(line.value("record").toString(), QStringLiteral("result"));
+            QCOMPARE(line.value("cached").toBool(), false);
+        }
+        const QByteArray rest = process.readAllStandardOutput();
+        QCOMPARE(rest.count('\n'), 1);
+        const QJsonObject summary = QJsonDocument::fromJson(rest).object();
+        QCOMPARE(summary.value("record").toString(), QStringLiteral("summary"));
+        QCOMPARE(summary.value("interrupted").toBool(), true);
+        QCOMPARE(summary.value("total").toInt(), kLibrarySize - 1);
+        QCOMPARE(summary.value("cached").toInt(), 1);
     }
 
     void corruptCacheIsRebuilt_data()
@@ -284,8 +379,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("no jobs") << QStringList{"-j", "0"} << 2 << "-j takes a whole number";
-        QTest::newRow("bad timeout") << QStringList{"--timeout", "soon"} << 2 << "--timeout";
+        QTest::newRow("no jobs") << QStringList{"-j", "0"} << 2 << "--jobs: expected a whole number from 1, not \"0\"";
+        QTest::newRow("bad timeout") << QStringList{"--timeout", "soon"} << 2 << "--timeout: expected a number";
+        QTest::newRow("zero timeout") << QStringList{"--timeout", "0"} << 2 << "--timeout: expected a number";
+        QTest::newRow("Qt's own option") << QStringList{"--help-all"} << 2 << "help-all";
         QTest::newRow("unknown option") << QStringList{"--fast"} << 2 << "fast";
         QTest::newRow("no scanner") << QStringList{"--scanner", "/nonexistent/scanner"} << 2 << "no scanner found";
         QTest::newRow("cache under a file") << QStringList{"--cache", "%L/notes.so/cache.json"} << 3 << "cannot";
@@ -299,6 +396,91 @@ private Q_SLOTS:
         const Run run = launch(args.replaceInStrings("%L", m_library) + QStringList{m_library + "/effect.so"});
         QCOMPARE(run.exitCode, exitCode);
         QVERIFY2(run.err.startsWith("ombrel-scan: ") && run.err.contains(message), qPrintable(run.err));
+    }
+
+    // Paths given on the command line: a mistyped one is named and not
+    // scanned, and the run ends with 1 once the rest is done.
+    void givenPaths_data()
+    {
+        QTest::addColumn<QStringList>("paths");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("err");
+        QTest::addColumn<int>("results");
+        QTest::newRow("mistyped file") << QStringList{"%L/nope.so", "%L/effect.so"} << 1
+                                       << "ombrel-scan: %L/nope.so: no such file or folder\n" << 1;
+        QTest::newRow("mistyped folder") << QStringList{"%L/nope"} << 1
+                                         << "ombrel-scan: %L/nope: no such file or folder\n" << 0;
+        QTest::newRow("folder without plug-ins") << QStringList{"%L/sub", "%D/empty"} << 0
+                                                 << "ombrel-scan: %D/empty: no plug-in file (*.so) in this folder\n"
+                                                 << 1;
+    }
+
+    void givenPaths()
+    {
+        QFETCH(QStringList, paths);
+        QFETCH(int, exitCode);
+        QFETCH(QString, err);
+        QFETCH(int, results);
+        QVERIFY(QDir(m_dir.path()).mkpath("empty"));
+        paths.replaceInStrings("%L", m_library).replaceInStrings("%D", m_dir.path());
+        const Run run = launch(QStringList{"--json", "--timeout", "1", "--cache", cacheFile("given")} + paths);
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.err, err.replace("%L", m_library).replace("%D", m_dir.path()));
+        QCOMPARE(run.report.value("plugins").toArray().size(), results);
+    }
+
+    // A failed scan keeps the last 4 KiB of what its process printed, the
+    // plug-in's stdout included; --log shows it from the cache, and the
+    // table points there.
+    void logShowsWhyAScanFailed()
+    {
+        const QString noisy = m_dir.path() + "/noisy/noisy.so";
+        QVERIFY(QDir().mkpath(m_dir.path() + "/noisy"));
+        QVERIFY(QFile::copy(testPluginPath("noisy_crash"), noisy));
+        const QString cache = cacheFile("log");
+        const Run table = launch({"--cache", cache, noisy});
+        QVERIFY2(table.out.endsWith("\nWhy a plug-in did not end ok: ombrel-scan --log '" + noisy + "'\n"),
+                 qPrintable(table.out));
+
+        const Run json = launch({"--json", "--cache", cache, noisy});
+        const QJsonObject result = byPath(json.report).value(noisy);
+        QVERIFY(result.value("cached").toBool());
+        QStringList lines;
+        for (const QJsonValue &line : result.value("lines").toArray())
+            lines << line.toString();
+        QVERIFY2(lines.size() > 100, qPrintable(lines.join('\n')));
+        QCOMPARE(lines.mid(lines.size() - 2), (QStringList{"plug-in line 199 on stdout", "plug-in's last words"}));
+        QVERIFY(lines.join('\n').size() < 4096); // bounded, and cut at a line's start:
+        QVERIFY(QRegularExpression("^plug-in line \\d+ on stdout$").match(lines.first()).hasMatch());
+
+        const Run log = launch({"--log", noisy, "--cache", cache});
+        QCOMPARE(log.exitCode, 0);
+        const QString today = QDateTime::currentDateTimeUtc().date().toString(Qt::ISODate);
+        QVERIFY2(log.out.startsWith(noisy + "\noutcome: crashed (signal 11)\nscanned: " + today)
+                     && log.out.endsWith("\n  plug-in line 199 on stdout\n  plug-in's last words\n"),
+                 qPrintable(log.out));
+
+        const Run unknown = launch({"--log", m_library + "/effect.so", "--cache", cache});
+        QCOMPARE(unknown.exitCode, 1);
+        QCOMPARE(unknown.err, "ombrel-scan: " + m_library + "/effect.so: not in the cache " + cache + "\n");
+    }
+
+    // --help answers where things are and what is done by default.
+    void helpNamesTheDefaults()
+    {
+        QProcessEnvironment env;
+        env.insert("XDG_CACHE_HOME", m_dir.path() + "/xdg-cache");
+        const Run help = launch({"--help"}, env);
+        QCOMPARE(help.exitCode, 0);
+        for (const QString &expected :
+             {m_dir.path() + "/xdg-cache/Kestrune/ombrel-scan-cache.json", QFileInfo(LAUNCHER_PATH).path() + "/OmbrelPluginScanner",
+              QStringLiteral("VST_PATH"), QStringLiteral("/usr/lib/vst"), QStringLiteral("(default: 30)"),
+              QStringLiteral("(default: %1,").arg(QThread::idealThreadCount())})
+            QVERIFY2(help.out.contains(expected), qPrintable(expected + " not in:\n" + help.out));
+        QVERIFY(!help.out.contains("help-all"));
+        const Run version = launch({"--version"});
+        QCOMPARE(version.exitCode, 0);
+        QVERIFY2(QRegularExpression("^ombrel-scan \\d+\\.\\d+\\.\\d+\n$").match(version.out).hasMatch(), qPrintable(version.out));
     }
 
     void vstPathIsTheDefault()
@@ -331,8 +513,10 @@ private Q_SLOTS:
         QVERIFY(run.err.isEmpty()); // no progress line when stderr is not a terminal
         QVERIFY(run.report.isEmpty()); // a table, not JSON
         const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 4); // header, two rows, summary
-        QCOMPARE(lines.last(), QStringLiteral("2 plug-ins: 1 ok, 1 banned (2 scanned, 0 from the cache)"));
+        QCOMPARE(lines.size(), 5); // header, two rows, summary, where to look for why
+        QCOMPARE(lines.at(3), QStringLiteral("2 plug-ins: 1 ok, 1 banned (2 scanned, 0 from the cache)"));
+        const Run one = launch({"--cache", cacheFile("table"), m_library + "/effect.so"});
+        QVERIFY2(one.out.endsWith("\n1 plug-in: 1 ok (0 scanned, 1 from the cache)\n"), qPrintable(one.out));
     }
 
     // The verdict on each way a scanner can end, with a stand-in scanner
@@ -358,13 +542,7 @@ private Q_SLOTS:
         QFETCH(QString, script);
         QFETCH(QString, outcome);
         QFETCH(int, exitCode);
-        const QString scanner = m_dir.path() + "/stand-in-" + QString::number(qHash(script));
-        QFile file(scanner);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(("#!/bin/sh\n" + script + "\n").toUtf8());
-        file.close();
-        QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
-
+        const QString scanner = standIn(script);
         const Run run = launch({"--json", "--rescan", "--scanner", scanner, "--cache", cacheFile("stand-in"),
                                 m_library + "/effect.so"});
         QCOMPARE(run.exitCode, 0);
@@ -374,6 +552,38 @@ private Q_SLOTS:
             QCOMPARE(plugin.value("exitCode").toInt(), exitCode);
         if (outcome == "crashed")
             QCOMPARE(plugin.value("signal").toInt(), int(SIGABRT));
+    }
+
+    // Real output of every outcome against the schemas that hosts read:
+    // the real scanner on the library, stand-ins for the ends it never has.
+    void outputMatchesSchema()
+    {
+        if (QStringLiteral(PYTHON3).isEmpty())
+            QSKIP("needs python3 with python3-jsonschema");
+        QStringList reports{writeFile("schema-library.json", scanLibrary(cacheFile("schema")).out)};
+        QStringList caches{cacheFile("schema")};
+        for (const QString &script : {QStringLiteral("exit 3"), QStringLiteral("exit 42")}) {
+            const QString cache = cacheFile("schema-" + QString::number(qHash(script)));
+            const Run run = launch({"--json", "--scanner", standIn(script), "--cache", cache, m_library + "/effect.so"});
+            reports << writeFile("report-" + QString::number(qHash(script)) + ".json", run.out);
+            caches << cache;
+        }
+        // A 64-bit ARM library: no installed scanner loads it, none is started.
+        QByteArray arm = QByteArray("\177ELF\2\1") + QByteArray(58, '\1');
+        const QString foreign = writeFile("arm64.so", arm.replace(18, 2, QByteArray("\xb7\0", 2)));
+        reports << writeFile("report-foreign.json",
+                             launch({"--json", "--cache", cacheFile("schema-foreign"), foreign}).out);
+        caches << cacheFile("schema-foreign");
+        const Run lines = launch({"--json-lines", "--rescan", "--timeout", "1", "--cache", cacheFile("schema"), m_library});
+        QStringList seen = validate("report", reports) + validate("cache", caches);
+        QCOMPARE(validate("lines", {writeFile("schema-library.jsonl", lines.out)}), validate("report", reports.mid(0, 1)));
+        seen.removeDuplicates();
+        seen.sort();
+        QStringList all;
+        for (ScanOutcome outcome : allOutcomes())
+            all << outcomeName(outcome);
+        all.sort();
+        QCOMPARE(seen, all);
     }
 };
 

@@ -3,13 +3,17 @@
 # example plug-in with the installed scanner, as a host would find it. Given
 # an i386 build tree, also installs its package into the same root and scans
 # that build's 32-bit example with the installed ombrel-scan.
-# Usage: package-test.sh <build dir> <scanner dir below /usr> <example plug-in> [<i386 build dir>]
+# Checks what lintian and a person need too: stripped binaries, section,
+# description, copyright; man pages and completion that name every option
+# of --help; lintian must report no error.
+# Usage: package-test.sh <build dir> <scanner dir below /usr> <example plug-in> [<i386 build dir>] [<lintian>]
 set -euo pipefail
-build=$1 libexec=$2 plugin=$3 companion=${4:-}
+build=$1 libexec=$2 plugin=$3 companion=${4:-} lintian=${5:-}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 files() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ { print $NF }' | sort; }
+fail() { echo "FAIL: $*"; exit 1; }
 
 cpack --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null
 deb=$(ls "$work"/out/*.deb)
@@ -17,31 +21,78 @@ dpkg-deb -x "$deb" "$work/root"
 echo "package: $(basename "$deb"), depends: $(dpkg-deb -f "$deb" Depends)"
 dpkg-deb -f "$deb" Depends | grep -Eq 'libqt(6core6|5core5a)'
 
+# What every package of ours needs.
+package=$(dpkg-deb -f "$deb" Package)
+[ "$(dpkg-deb -f "$deb" Section)" = sound ] || fail "section is not sound"
+[ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 2 ] || fail "no long description"
+doc=$work/root/usr/share/doc/$package
+[ -s "$doc/copyright" ] && [ -s "$doc/changelog.gz" ] || fail "no copyright or change log in /usr/share/doc/$package"
+while read -r binary; do
+    file -b "$binary" | grep -q ', stripped' || fail "$binary is not stripped"
+done < <(find "$work/root" -type f -perm -u+x)
+if [ -n "$lintian" ]; then
+    # Errors fail the test; warnings are shown.
+    "$lintian" --fail-on error "$deb" 2>/dev/null || fail "lintian found errors"
+    echo "PASS: lintian"
+else
+    echo "lintian not installed: package not checked by it"
+fi
+
 scanner="$work/root/usr/$libexec/OmbrelPluginScanner"
-[ -x "$scanner" ] || { echo "FAIL: no scanner at /usr/$libexec"; exit 1; }
+[ -x "$scanner" ] || fail "no scanner at /usr/$libexec"
 
 set +e
 XDG_CONFIG_HOME="$work/config" "$scanner" "$plugin" 2>"$work/stderr"
 code=$?
 set -e
 cat "$work/stderr"
-[ "$code" -eq 0 ] || { echo "FAIL: exit code $code"; exit 1; }
+[ "$code" -eq 0 ] || fail "exit code $code"
 grep -qx '"OK"' "$work/stderr"
 grep -qx 'name=Example Gain' "$work/config/Kestrune/OmbrelPluginScanner.ini"
 echo "PASS: installed scanner scanned $plugin"
 
 if [ ! -e "$work/root/usr/bin/ombrel-scan" ]; then
-    # The companion package: its scanner and nothing else, beside the native one.
-    others=$(files "$deb" | grep -v "^\./usr/$libexec/" || true)
-    [ -z "$others" ] || { echo "FAIL: the companion package also ships: $others"; exit 1; }
-    echo "PASS: $(dpkg-deb -f "$deb" Package) ($(dpkg-deb -f "$deb" Architecture)) ships only its scanner"
+    # The companion package: its scanner and its own papers, beside the native one.
+    others=$(files "$deb" | grep -v -e "^\./usr/$libexec/" -e "^\./usr/share/doc/$package/" || true)
+    [ -z "$others" ] || fail "the companion package also ships: $others"
+    echo "PASS: $package ($(dpkg-deb -f "$deb" Architecture)) ships only its scanner"
     exit 0
 fi
 
+for page in ombrel-scan OmbrelPluginScanner; do
+    # man finds the page by name in the installed tree and renders it cleanly.
+    found=$(MANPATH="$work/root/usr/share/man" man -w "$page") || fail "man $page: no page"
+    warnings=$(LC_ALL=C.UTF-8 man --warnings -l "$found" 2>&1 >/dev/null)
+    [ -z "$warnings" ] || fail "man $page: $warnings"
+done
+# Every option --help names is completed, and documented in the man page
+# and the README.
+launcher=$work/root/usr/bin/ombrel-scan
+completion=$work/root/usr/share/bash-completion/completions/ombrel-scan
+[ -f "$completion" ] || fail "no completion at /usr/share/bash-completion/completions"
+offered=$(bash -c 'source "$1"; COMP_WORDS=(ombrel-scan -); COMP_CWORD=1; _ombrel_scan; echo "${COMPREPLY[*]}"' _ "$completion")
+page=$(MANPATH="$work/root/usr/share/man" man -w ombrel-scan)
+readme=$(dirname "$0")/../../README.md
+manual=$(zcat "$page" | sed 's/\\-/-/g')
+options=$("$launcher" --help | grep -oE '^ +(-[a-zA-Z], )?--[a-z-]+' | grep -oE -- '-(-[a-z-]+|[a-zA-Z])')
+[ -n "$options" ] || fail "no options in --help"
+for option in $options; do
+    [[ " $offered " == *" $option "* ]] || fail "completion does not offer $option"
+    grep -q -- "$option" <<<"$manual" || fail "man ombrel-scan does not name $option"
+    grep -q -- "$option" "$readme" || fail "README does not name $option"
+done
+echo "PASS: completion, man page and README name every option of --help"
+
 # The installed launcher finds the installed scanner on its own.
-"$work/root/usr/bin/ombrel-scan" --json --cache "$work/cache.json" "$plugin" > "$work/report.json"
-grep -q '"outcome": "ok"' "$work/report.json" || { cat "$work/report.json"; echo "FAIL: ombrel-scan"; exit 1; }
+"$launcher" --json --cache "$work/cache.json" "$plugin" > "$work/report.json"
+grep -q '"outcome": "ok"' "$work/report.json" || { cat "$work/report.json"; fail "ombrel-scan"; }
 echo "PASS: installed ombrel-scan scanned $plugin"
+# What hosts build on: live lines, the cache's record of a plug-in, the schemas.
+"$launcher" --json-lines --cache "$work/cache.json" "$plugin" | tail -n 1 | grep -q '"record":"summary"' \
+    || fail "ombrel-scan --json-lines"
+"$launcher" --log "$plugin" --cache "$work/cache.json" | grep -q '^outcome: ok' || fail "ombrel-scan --log"
+[ "$(ls "$work"/root/usr/share/ombrel-plugin-scanner/schema/*.schema.json | wc -l)" = 4 ] || fail "schemas not installed"
+echo "PASS: installed ombrel-scan writes JSON lines and shows its log; the schemas are installed"
 
 [ -n "$companion" ] || exit 0
 plugin32="$companion/example/ExampleGain.so"
@@ -52,13 +103,13 @@ fi
 cpack --config "$companion/CPackConfig.cmake" -B "$work/out32" >/dev/null
 deb32=$(ls "$work"/out32/*.deb)
 echo "package: $(basename "$deb32"), depends: $(dpkg-deb -f "$deb32" Depends)"
-[ "$(dpkg-deb -f "$deb32" Architecture)" = i386 ] || { echo "FAIL: $deb32 is not for i386"; exit 1; }
+[ "$(dpkg-deb -f "$deb32" Architecture)" = i386 ] || fail "$deb32 is not for i386"
 # dpkg refuses a package that ships a file another installed one owns.
 shared=$(comm -12 <(files "$deb") <(files "$deb32"))
-[ -z "$shared" ] || { echo "FAIL: both packages ship $shared"; exit 1; }
+[ -z "$shared" ] || fail "both packages ship $shared"
 dpkg-deb -x "$deb32" "$work/root"
-"$work/root/usr/bin/ombrel-scan" --json --cache "$work/both.json" "$plugin" "$plugin32" > "$work/both.json.out"
+"$launcher" --json --cache "$work/both.json" "$plugin" "$plugin32" > "$work/both.json.out"
 [ "$(grep -c '"outcome": "ok"' "$work/both.json.out")" = 2 ] \
     && grep -q '/usr/libexec/ombrel/i386/OmbrelPluginScanner"' "$work/both.json.out" \
-    || { cat "$work/both.json.out"; echo "FAIL: ombrel-scan with both packages"; exit 1; }
+    || { cat "$work/both.json.out"; fail "ombrel-scan with both packages"; }
 echo "PASS: both packages in one root scan the 64-bit and the 32-bit example"

@@ -116,6 +116,13 @@ void fill(void *buffer, const std::string &text)
         trace("open");
 #if defined(TP_CRASH_IN_OPEN)
         std::raise(SIGSEGV);
+#elif defined(TP_NOISY_CRASH)
+        // More than a launcher keeps, on stdout, then last words on stderr.
+        for (int i = 0; i < 200; ++i)
+            std::printf("plug-in line %d on stdout\n", i);
+        std::fflush(stdout);
+        std::fputs("plug-in's last words\n", stderr);
+        std::raise(SIGSEGV);
 #elif defined(TP_HANG_IN_OPEN)
         for (;;)
             std::this_thread::sleep_for(std::chrono::seconds(1));

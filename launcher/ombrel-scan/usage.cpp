@@ -1,0 +1,43 @@
+#include "usage.h"
+
+namespace {
+
+QString optionSyntax(const QCommandLineOption &option)
+{
+    QStringList names;
+    for (const QString &name : option.names())
+        names << (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+    QString syntax = names.join(QStringLiteral(", "));
+    if (!option.valueName().isEmpty())
+        syntax += QStringLiteral(" <%1>").arg(option.valueName());
+    // Long-only options line up with the long names of the others.
+    return names.constFirst().startsWith(QStringLiteral("--")) ? QStringLiteral("    ") + syntax : syntax;
+}
+
+} // namespace
+
+QString usageText(const QList<QCommandLineOption> &options, const QStringList &usualFolders)
+{
+    QString text = QStringLiteral("Usage: ombrel-scan [options] [file or folder...]\n"
+                                  "Scans VST 2 plug-ins, one scanner process per file, several at once, and\n"
+                                  "remembers what it found.\n\nOptions:\n");
+    int width = 0;
+    for (const QCommandLineOption &option : options)
+        width = qMax(width, int(optionSyntax(option).size()));
+    for (const QCommandLineOption &option : options) {
+        // Continuation lines of a description are indented under its start.
+        QString description = option.description();
+        description.replace(QLatin1Char('\n'), QLatin1Char('\n') + QString(width + 4, QLatin1Char(' ')));
+        text += QStringLiteral("  ") + optionSyntax(option).leftJustified(width + 2) + description
+            + QLatin1Char('\n');
+    }
+    text += QStringLiteral("\nWithout a file or folder, scans the folders in VST_PATH (separated by ':'),\n"
+                           "else %1.\n\n"
+                           "Exit code: 0 when the run completed, whatever the plug-ins did; 1 when a\n"
+                           "file or folder given does not exist (the rest is scanned) or the cache\n"
+                           "knows nothing of --log's plug-in; 2 for bad usage or when no scanner is\n"
+                           "found; 3 when the cache cannot be written; 130 when interrupted (the cache\n"
+                           "keeps every finished scan).\n")
+                .arg(usualFolders.join(QStringLiteral(", ")));
+    return text;
+}
