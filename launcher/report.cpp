@@ -15,6 +15,8 @@ QString outcomeText(const ScanResult &result)
 {
     if (result.outcome == ScanOutcome::Crashed)
         return QStringLiteral("crashed (signal %1)").arg(result.signal);
+    if (result.outcome == ScanOutcome::Failed && !result.failure.isEmpty())
+        return QStringLiteral("failed (%1)").arg(result.failure);
     if (result.outcome == ScanOutcome::Failed)
         return QStringLiteral("failed (exit %1)").arg(result.exitCode);
     return outcomeName(result.outcome);

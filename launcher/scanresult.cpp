@@ -71,8 +71,10 @@ QJsonObject toJson(const ScanResult &result)
     }
     if (result.outcome == ScanOutcome::Crashed)
         object.insert(QStringLiteral("signal"), result.signal);
-    if (result.outcome == ScanOutcome::Failed)
+    if (result.outcome == ScanOutcome::Failed && result.failure.isEmpty())
         object.insert(QStringLiteral("exitCode"), result.exitCode);
+    if (!result.failure.isEmpty())
+        object.insert(QStringLiteral("reason"), result.failure);
     return object;
 }
 
@@ -93,6 +95,7 @@ bool fromJson(const QJsonObject &object, ScanResult *result)
     parsed.info.type = object.value(QStringLiteral("type")).toString();
     parsed.signal = object.value(QStringLiteral("signal")).toInt();
     parsed.exitCode = object.value(QStringLiteral("exitCode")).toInt();
+    parsed.failure = object.value(QStringLiteral("reason")).toString();
     if (parsed.outcome == ScanOutcome::Ok && parsed.info.name.isEmpty())
         return false;
     *result = parsed;

@@ -59,7 +59,9 @@ private:
 
     QString cacheFile(const QString &name) const { return m_dir.path() + QStringLiteral("/") + name + ".json"; }
 
-    Run launch(const QStringList &args, const QProcessEnvironment &extraEnv = QProcessEnvironment())
+    // shellSetup: shell commands run before the launcher, e.g. a ulimit.
+    Run launch(const QStringList &args, const QProcessEnvironment &extraEnv = QProcessEnvironment(),
+               const QString &shellSetup = QString())
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         // A sanitizer build must still let the crashing plug-in crash.
@@ -70,7 +72,10 @@ private:
         process.setProcessEnvironment(env);
         QElapsedTimer clock;
         clock.start();
-        process.start(QStringLiteral(LAUNCHER_PATH), args);
+        if (shellSetup.isEmpty())
+            process.start(QStringLiteral(LAUNCHER_PATH), args);
+        else
+            process.start("/bin/sh", QStringList{"-c", shellSetup + " && exec \"$0\" \"$@\"", LAUNCHER_PATH} + args);
         Run run;
         if (!process.waitForFinished(120000))
             return run;
@@ -104,9 +109,32 @@ private:
         return paths;
     }
 
-    void copyPlugin(const QString &variant, const QString &as)
+    // Alive and not a zombie: a scanner of a dead launcher may wait for
+    // a reaper that a container does not have.
+    static bool running(qint64 pid)
     {
-        const QString path = m_library + "/" + as;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+        return stat.open(QIODevice::ReadOnly) && !stat.readAll().contains(") Z ");
+    }
+
+    // The scanner process started by the launcher for a path ending so.
+    static qint64 scannerOf(qint64 launcher, const QByteArray &pathEnd)
+    {
+        for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
+            QFile cmdline("/proc/" + pid + "/cmdline");
+            QFile stat("/proc/" + pid + "/stat");
+            if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(pathEnd) && stat.open(QIODevice::ReadOnly)
+                && stat.readAll().split(')').last().split(' ').value(2).toLongLong() == launcher)
+                return pid.toLongLong();
+        }
+        return 0;
+    }
+
+    static QStringList runFolders(const QString &tmp) { return QDir(tmp).entryList({"ombrel-scan-run.*"}, QDir::Dirs); }
+
+    void copyPlugin(const QString &variant, const QString &as, const QString &library = QString())
+    {
+        const QString path = (library.isEmpty() ? m_library : library) + "/" + as;
         QDir().mkpath(QFileInfo(path).absolutePath());
         QVERIFY(QFile::copy(testPluginPath(variant), path));
     }
@@ -318,6 +346,62 @@ private Q_SLOTS:
         QVERIFY(process.waitForFinished(60000));
         const QByteArray screen = process.readAllStandardOutput();
         QVERIFY2(screen.contains("\r\x1b[K[1/1] ") && screen.contains("Test Effect"), screen.constData());
+    }
+
+    void floodingOutputKeepsMemoryBounded()
+    {
+#if defined(__SANITIZE_ADDRESS__)
+        QSKIP("AddressSanitizer reserves more address space than any useful limit");
+#endif
+        const QString flood = m_dir.path() + "/flood";
+        for (int i = 0; i < 8; ++i)
+            copyPlugin("flood_output", QStringLiteral("f%1.so").arg(i), flood);
+        // Kept whole, what they write passes this within a second.
+        const Run run = launch({"--json", "-j", "8", "--timeout", "2", "--cache", cacheFile("flood"), flood}, {},
+                               "ulimit -v 262144");
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.report.value("outcomes").toObject().value("timed-out").toInt(), 8);
+    }
+
+    void killedLauncherTakesItsScansAlong()
+    {
+#if !defined(Q_OS_LINUX)
+        QSKIP("finds the scanner's process through /proc");
+#endif
+        const QString tmp = m_dir.path() + "/tmp-killed";
+        QVERIFY(QDir().mkpath(tmp));
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", tmp);
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(LAUNCHER_PATH, {"--timeout", "600", "--cache", cacheFile("killed"), m_library + "/zz_hang.so"});
+        QVERIFY(process.waitForStarted());
+        qint64 scanner = 0;
+        QTRY_VERIFY_WITH_TIMEOUT((scanner = scannerOf(process.processId(), "zz_hang.so")) != 0, 30000);
+        ::kill(pid_t(process.processId()), SIGKILL);
+        QVERIFY(process.waitForFinished(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(!running(scanner), 5000);
+        QCOMPARE(runFolders(tmp).size(), 1); // the killed launcher's private stores
+
+        // The next run removes them, and keeps its own only while it runs.
+        QProcessEnvironment next;
+        next.insert("TMPDIR", tmp);
+        QCOMPARE(launch({"--cache", cacheFile("killed"), m_library + "/effect.so"}, next).exitCode, 0);
+        QCOMPARE(runFolders(tmp), QStringList());
+    }
+
+    void userStoreIsNeverUsed()
+    {
+        // No usable TMPDIR: the scans still get private stores elsewhere.
+        const QString home = m_dir.path() + "/home";
+        QProcessEnvironment env;
+        env.insert("TMPDIR", m_dir.path() + "/nonexistent");
+        env.insert("HOME", home);
+        env.insert("XDG_CONFIG_HOME", home + "/.config");
+        const Run run = launch({"--json", "--cache", cacheFile("userstore"), m_library + "/effect.so"}, env);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.report.value("outcomes").toObject().value("ok").toInt(), 1);
+        QVERIFY(!QFileInfo::exists(home + "/.config/Kestrune"));
     }
 
     void tableForPeople()

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #define TP_EXPORT extern "C" __attribute__((visibility("default")))
@@ -168,9 +169,24 @@ void fill(void *buffer, const std::string &text)
         + (sameTime ? " time=same" : " time=differ") + " others=" + std::to_string(others);
 }
 
+// Writes lines to both standard streams for as long as it is let run.
+[[noreturn]] [[maybe_unused]] void floodOutput()
+{
+    std::string lines;
+    while (lines.size() < 65536)
+        lines += "flooding the host with output, line after line after line\n";
+    for (;;) {
+        [[maybe_unused]] const ssize_t out = ::write(STDOUT_FILENO, lines.data(), lines.size());
+        [[maybe_unused]] const ssize_t err = ::write(STDERR_FILENO, lines.data(), lines.size());
+    }
+}
+
 [[maybe_unused]] Vst2::AEffect *createEffect([[maybe_unused]] Vst2::HostCallback host)
 {
     trace("entry");
+#if defined(TP_FLOOD_OUTPUT)
+    floodOutput();
+#endif
 #if defined(TP_ENTRY_RETURNS_NULL)
     return nullptr;
 #else
