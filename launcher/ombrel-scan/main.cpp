@@ -31,10 +31,6 @@ namespace {
 
 enum ExitCode { ExitDone = 0, ExitUsage = 2, ExitCache = 3, ExitInterrupted = 130 };
 
-// Scans finished since the last write are lost if the process is killed
-// outright; Ctrl-C and SIGTERM are caught and write the cache first.
-constexpr qint64 kCacheWriteIntervalMs = 200;
-
 int signalPipe[2] = {-1, -1};
 
 void onSignal(int)
@@ -173,15 +169,20 @@ int main(int argc, char *argv[])
 
     QMap<QString, ScanResult> results;
     QStringList toScan;
+    // Taken before the scan: a file changed while it is scanned must not
+    // get the old file's result under its new stamp.
+    QHash<QString, QString> stamps;
     for (const QString &path : candidates) {
         ScanResult cached;
         const bool usable = !parser.isSet(rescanOption) && cache.lookup(path, &cached)
             && !(parser.isSet(retryOption)
                  && (cached.outcome == ScanOutcome::Crashed || cached.outcome == ScanOutcome::TimedOut));
-        if (usable)
+        if (usable) {
             results.insert(path, cached);
-        else
+        } else {
             toScan << path;
+            stamps.insert(path, fileStamp(path));
+        }
     }
 
     ScanRunner runner({scanner, jobs, int(timeout * 1000)});
@@ -197,24 +198,23 @@ int main(int argc, char *argv[])
         std::signal(sig, onSignal);
 
     Progress progress(int(toScan.size()), ::isatty(STDERR_FILENO));
-    QElapsedTimer sinceSave;
-    sinceSave.start();
-    bool cacheOk = true;
+    QString journalError;
     runner.run(
         toScan,
         [&](const ScanResult &result) {
             results.insert(result.path, result);
-            cache.insert(result);
+            if (!cache.insert(result, stamps.value(result.path), &message) && journalError.isEmpty())
+                journalError = message;
             progress.finished();
-            if (sinceSave.elapsed() >= kCacheWriteIntervalMs) {
-                cacheOk = cache.save(&message) && cacheOk;
-                sinceSave.restart();
-            }
         },
         [&](const QString &path) { progress.started(path); });
     progress.clear();
 
-    if (!cache.save(&message) || !cacheOk) {
+    // The results are in the cache once it is saved; until then, a failed
+    // append only cost them their safety from a kill.
+    if (!journalError.isEmpty())
+        printError(journalError);
+    if (!cache.save(&message)) {
         printError(message);
         return ExitCache;
     }

@@ -10,11 +10,13 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -237,12 +239,20 @@ private Q_SLOTS:
         QCOMPARE(scanLibrary(cache, {"--rescan"}).report.value("scanned").toInt(), kLibrarySize);
     }
 
+    void interruptedRunKeepsFinishedScans_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("Ctrl-C") << int(SIGINT);
+        QTest::newRow("killed") << int(SIGKILL); // saves nothing on the way out
+    }
+
     void interruptedRunKeepsFinishedScans()
     {
 #if !defined(Q_OS_LINUX)
         QSKIP("finds the scanner's process through /proc");
 #endif
-        const QString cache = cacheFile("interrupted");
+        QFETCH(int, signal);
+        const QString cache = cacheFile(QStringLiteral("interrupted-%1").arg(signal));
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("ASAN_OPTIONS", asanOptions("handle_segv=0").value("ASAN_OPTIONS"));
@@ -252,29 +262,125 @@ private Q_SLOTS:
         QVERIFY(process.waitForStarted());
 
         // -j 1 and zz_hang last: once it is being scanned, all else is done.
-        auto hangRunning = [] {
-            for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
-                QFile cmdline("/proc/" + pid + "/cmdline");
-                if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains("zz_hang.so"))
-                    return true;
-            }
-            return false;
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(hangRunning(), 30000);
-        ::kill(pid_t(process.processId()), SIGINT);
+        qint64 hang = 0;
+        QTRY_VERIFY_WITH_TIMEOUT((hang = scannerOf(process.processId(), "zz_hang.so")) != 0, 30000);
+        ::kill(pid_t(process.processId()), signal);
         QVERIFY(process.waitForFinished(10000));
-        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(process.exitCode(), 130);
-        QTRY_VERIFY_WITH_TIMEOUT(!hangRunning(), 5000);
-
-        const QJsonObject report = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-        QCOMPARE(report.value("interrupted").toBool(), true);
-        QVERIFY(!byPath(report).contains(m_library + "/zz_hang.so")); // in flight: not recorded
+        QTRY_VERIFY_WITH_TIMEOUT(!running(hang), 5000);
+        if (signal == SIGINT) {
+            QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(process.exitCode(), 130);
+            const QJsonObject report = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+            QCOMPARE(report.value("interrupted").toBool(), true);
+            QVERIFY(!byPath(report).contains(m_library + "/zz_hang.so")); // in flight: not recorded
+        }
 
         // The next run takes up where this one stopped.
         const Run next = scanLibrary(cache);
         QCOMPARE(next.exitCode, 0);
         QCOMPARE(scannedPaths(next.report), QStringList{"zz_hang.so"});
+    }
+
+    void failedSaveLeavesTheCacheWhole()
+    {
+        // A full filesystem where the tests may mount one, else a folder
+        // that cannot be written to.
+        const QString folder = m_dir.path() + "/small";
+        QVERIFY(QDir().mkpath(folder));
+        const bool root = ::geteuid() == 0;
+        if (root && QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder}) != 0)
+            QSKIP("cannot mount a small filesystem");
+        auto cleanup = qScopeGuard([&] {
+            if (root)
+                QProcess::execute("umount", {folder});
+        });
+        const QString cache = folder + "/cache.json";
+        QCOMPARE(scanLibrary(cache).exitCode, 0);
+        QFile file(cache);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray saved = file.readAll();
+        file.close();
+        if (root) {
+            QFile filler(folder + "/filler");
+            QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+            while (filler.write(QByteArray(4096, 'x')) > 0) {
+            }
+        } else {
+            QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        }
+
+        const Run run = scanLibrary(cache, {"--rescan"});
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.contains("cannot write " + cache + " ("), qPrintable(run.err));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), saved);
+        if (!root)
+            QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    void launcherSideFailuresAreNotCached()
+    {
+        const QString folder = m_dir.path() + "/fds";
+        for (int i = 0; i < 24; ++i)
+            copyPlugin("good_effect", QStringLiteral("e%1.so").arg(i, 2, 10, QLatin1Char('0')), folder);
+        const QString cache = cacheFile("fds");
+        const Run starved = launch({"--json", "-j", "8", "--cache", cache, folder}, {}, "ulimit -n 24");
+        QCOMPARE(starved.exitCode, 0);
+        const int failed = starved.report.value("outcomes").toObject().value("failed").toInt();
+        if (failed == 0)
+            QSKIP("every scan could start even so");
+        for (const QJsonObject &plugin : byPath(starved.report)) {
+            if (plugin.value("outcome").toString() == "failed")
+                QVERIFY2(!plugin.value("reason").toString().isEmpty(), "a failure on our side says why");
+        }
+        const Run next = launch({"--json", "--cache", cache, folder});
+        QCOMPARE(next.report.value("scanned").toInt(), failed);
+        QCOMPARE(next.report.value("outcomes").toObject().value("ok").toInt(), 24);
+    }
+
+    void twoRunsAtOnceKeepBothResults()
+    {
+        const QString cache = cacheFile("shared");
+        QStringList folders;
+        for (const char *name : {"shared-a", "shared-b"}) {
+            folders << m_dir.path() + "/" + name;
+            for (int i = 0; i < 30; ++i)
+                copyPlugin("good_effect", QStringLiteral("e%1.so").arg(i), folders.last());
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("TMPDIR", m_dir.path()); // neither may take the other's stores for stale
+        QProcess a, b;
+        for (QProcess *process : {&a, &b}) {
+            process->setProcessEnvironment(env);
+            process->start(LAUNCHER_PATH, {"--json", "-j", "2", "--cache", cache, folders.at(process == &b)});
+        }
+        for (QProcess *process : {&a, &b}) {
+            QVERIFY(process->waitForFinished(120000));
+            QCOMPARE(process->exitCode(), 0);
+            const QJsonObject report = QJsonDocument::fromJson(process->readAllStandardOutput()).object();
+            QCOMPARE(report.value("outcomes").toObject().value("ok").toInt(), 30);
+        }
+        QCOMPARE(launch({"--json", "--cache", cache, folders.at(0), folders.at(1)}).report.value("cached").toInt(), 60);
+    }
+
+    void fileChangedDuringItsScanIsScannedAgain()
+    {
+#if !defined(Q_OS_LINUX)
+        QSKIP("finds the scanner's process through /proc");
+#endif
+        const QString folder = m_dir.path() + "/changing";
+        copyPlugin("hang_in_open", "slow.so", folder);
+        const QString cache = cacheFile("changing");
+        QProcess process;
+        process.start(LAUNCHER_PATH, {"--json", "--timeout", "1", "--cache", cache, folder});
+        QVERIFY(process.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(scannerOf(process.processId(), "slow.so") != 0, 30000);
+        QFile plugin(folder + "/slow.so");
+        QVERIFY(plugin.open(QIODevice::ReadWrite));
+        QVERIFY(plugin.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime));
+        plugin.close();
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(launch({"--json", "--timeout", "1", "--cache", cache, folder}).report.value("scanned").toInt(), 1);
     }
 
     void corruptCacheIsRebuilt_data()
