@@ -14,13 +14,13 @@
 #include "launcher/report.h"
 #include "launcher/scancache.h"
 #include "launcher/scanrunner.h"
+#include "options.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSocketNotifier>
-#include <QThread>
 
 #include <csignal>
 #include <cstdio>
@@ -117,7 +117,7 @@ int main(int argc, char *argv[])
                                  QStringLiteral("[paths...]"));
     const QCommandLineOption jobsOption({QStringLiteral("j"), QStringLiteral("jobs")},
                                         QStringLiteral("Scans at once (default: processors)."), QStringLiteral("n"),
-                                        QString::number(QThread::idealThreadCount()));
+                                        QString::number(defaultJobs()));
     const QCommandLineOption timeoutOption(QStringLiteral("timeout"),
                                            QStringLiteral("Seconds a scan may take (default: 30)."),
                                            QStringLiteral("seconds"), QStringLiteral("30"));
@@ -139,12 +139,12 @@ int main(int argc, char *argv[])
         return ExitDone;
     }
 
-    bool jobsOk = false;
-    bool timeoutOk = false;
-    const int jobs = parser.value(jobsOption).toInt(&jobsOk);
-    const double timeout = parser.value(timeoutOption).toDouble(&timeoutOk);
-    if (!jobsOk || jobs < 1 || !timeoutOk || timeout <= 0) {
-        printError(QStringLiteral("-j takes a whole number from 1 and --timeout a positive number of seconds"));
+    int jobs = 0;
+    int timeLimitMs = 0;
+    QString message;
+    if (!parseJobs(parser.value(jobsOption), &jobs, &message)
+        || !parseTimeout(parser.value(timeoutOption), &timeLimitMs, &message)) {
+        printError(message);
         return ExitUsage;
     }
     const QString scanner = findScanner(parser.value(scannerOption));
@@ -154,7 +154,6 @@ int main(int argc, char *argv[])
     }
 
     ScanCache cache(parser.value(cacheOption), scannerIdentity(scanner));
-    QString message;
     cache.load(&message);
     if (!message.isEmpty())
         printError(message);
@@ -185,7 +184,7 @@ int main(int argc, char *argv[])
         }
     }
 
-    ScanRunner runner({scanner, jobs, int(timeout * 1000)});
+    ScanRunner runner({scanner, jobs, timeLimitMs});
 
     // Signals only write a byte; the event loop turns it into a cancel.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {

@@ -414,8 +414,15 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
 
-        QTest::newRow("no jobs") << QStringList{"-j", "0"} << 2 << "-j takes a whole number";
+        QTest::newRow("no jobs") << QStringList{"-j", "0"} << 2 << "-j takes a whole number from 1 to 1024, not '0'";
+        for (const char *jobs : {"1025", "-3", "2.5", "1e3", "", "four", "99999999999"})
+            QTest::newRow(qPrintable(QStringLiteral("-j '%1'").arg(jobs))) << QStringList{"-j", jobs} << 2 << "-j takes";
         QTest::newRow("bad timeout") << QStringList{"--timeout", "soon"} << 2 << "--timeout";
+        // Each once slipped through: no limit at all, or every plug-in timed out.
+        for (const char *timeout : {"nan", "inf", "-inf", "1e10", "0.0001", "0", "-5", "86401"})
+            QTest::newRow(qPrintable(QStringLiteral("--timeout %1").arg(timeout)))
+                << QStringList{"--timeout", timeout} << 2
+                << QStringLiteral("--timeout takes a number of seconds from 0.1 to 86400, not '%1'").arg(timeout);
         QTest::newRow("unknown option") << QStringList{"--fast"} << 2 << "fast";
         QTest::newRow("no scanner") << QStringList{"--scanner", "/nonexistent/scanner"} << 2 << "no scanner found";
         QTest::newRow("cache under a file") << QStringList{"--cache", "%L/notes.so/cache.json"} << 3 << "cannot";
