@@ -8,6 +8,8 @@
 // Exit code: 0 when the run completed, whatever the plug-ins did;
 //            2 for bad usage or when no scanner can be found;
 //            3 when the cache file cannot be written;
+//            4 when the report cannot be written (a closed pipe ends
+//              quietly by SIGPIPE instead, as with other tools);
 //            130 when interrupted (the cache keeps every finished scan).
 
 #include "launcher/candidates.h"
@@ -15,6 +17,7 @@
 #include "launcher/scancache.h"
 #include "launcher/scanrunner.h"
 #include "options.h"
+#include "standardoutput.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -29,7 +32,7 @@
 
 namespace {
 
-enum ExitCode { ExitDone = 0, ExitUsage = 2, ExitCache = 3, ExitInterrupted = 130 };
+enum ExitCode { ExitDone = 0, ExitUsage = 2, ExitCache = 3, ExitOutput = 4, ExitInterrupted = 130 };
 
 int signalPipe[2] = {-1, -1};
 
@@ -224,10 +227,12 @@ int main(int argc, char *argv[])
             ordered << results.value(path);
     }
     const bool interrupted = runner.wasCancelled();
-    if (parser.isSet(jsonOption))
-        std::fputs(reportJson(ordered, scanner, interrupted).constData(), stdout);
-    else
-        std::fputs(qPrintable(reportTable(ordered)), stdout);
+    if (!writeStandardOutput(parser.isSet(jsonOption) ? reportJson(ordered, scanner, interrupted)
+                                                      : reportTable(ordered).toUtf8(),
+                             &message)) {
+        printError(message);
+        return ExitOutput;
+    }
     if (interrupted) {
         printError(QStringLiteral("interrupted; %1 of %2 plug-ins are in the cache")
                        .arg(ordered.size())

@@ -44,6 +44,7 @@ const int kLibrarySize = int(sizeof kLibrary / sizeof kLibrary[0]);
 struct Run
 {
     int exitCode = -1;
+    int signal = 0; // when it died by one
     QJsonObject report;
     QString err;
     qint64 milliseconds = 0;
@@ -77,12 +78,13 @@ private:
         if (shellSetup.isEmpty())
             process.start(QStringLiteral(LAUNCHER_PATH), args);
         else
-            process.start("/bin/sh", QStringList{"-c", shellSetup + " && exec \"$0\" \"$@\"", LAUNCHER_PATH} + args);
+            process.start("/bin/bash", QStringList{"-c", shellSetup + " && exec \"$0\" \"$@\"", LAUNCHER_PATH} + args);
         Run run;
         if (!process.waitForFinished(120000))
             return run;
         run.milliseconds = clock.elapsed();
         run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.signal = process.exitStatus() == QProcess::CrashExit ? process.exitCode() : 0;
         run.report = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
         run.err = QString::fromUtf8(process.readAllStandardError());
         return run;
@@ -515,6 +517,37 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.report.value("outcomes").toObject().value("ok").toInt(), 1);
         QVERIFY(!QFileInfo::exists(home + "/.config/Kestrune"));
+    }
+
+    void reportThatCannotBeWritten_data()
+    {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("full device") << "/dev/full" << 4 << 0 << "cannot write the report to standard output (";
+        QTest::newRow("closed pipe") << "" << -1 << int(SIGPIPE) << "";
+    }
+
+    void reportThatCannotBeWritten()
+    {
+        QFETCH(QString, output);
+        QFETCH(int, exitCode);
+        QFETCH(int, signal);
+        QFETCH(QString, message);
+        int pipeEnds[2] = {-1, -1};
+        if (output.isEmpty()) {
+            QVERIFY(::pipe(pipeEnds) == 0);
+            ::close(pipeEnds[0]); // nobody reads
+            output = QStringLiteral("&%1").arg(pipeEnds[1]);
+        }
+        const Run run = launch({"--json", "--cache", cacheFile("output"), m_library + "/effect.so"}, {},
+                               "exec >" + output);
+        if (pipeEnds[1] >= 0)
+            ::close(pipeEnds[1]);
+        QCOMPARE(run.exitCode, exitCode);
+        QCOMPARE(run.signal, signal);
+        QVERIFY2(message.isEmpty() ? run.err.isEmpty() : run.err.contains(message), qPrintable(run.err));
     }
 
     void tableForPeople()
