@@ -1,5 +1,7 @@
 #include "report.h"
 
+#include "terminaltext.h"
+
 #include <algorithm>
 
 #include <QJsonArray>
@@ -22,11 +24,13 @@ QString outcomeText(const ScanResult &result)
     return outcomeName(result.outcome);
 }
 
-// Plug-ins report names of any length; keep the table readable.
+// Plug-ins report names of any length and content; keep the table
+// readable and the terminal theirs alone.
 QString elided(const QString &text)
 {
     constexpr int kMaxWidth = 32;
-    return text.size() <= kMaxWidth ? text : text.left(kMaxWidth - 1) + QChar(0x2026);
+    const QString shown = escapedForTerminal(text);
+    return shown.size() <= kMaxWidth ? shown : shown.left(kMaxWidth - 1) + QChar(0x2026);
 }
 
 int countOf(const QList<ScanResult> &results, ScanOutcome outcome)
@@ -49,7 +53,7 @@ QString reportTable(const QList<ScanResult> &results)
                             ok ? (r.info.instrument ? QStringLiteral("instrument") : QStringLiteral("effect"))
                                : QStringLiteral("-"),
                             ok ? QStringLiteral("%1/%2").arg(r.info.inchans).arg(r.info.outchans) : QStringLiteral("-"),
-                            outcomeText(r), r.path};
+                            escapedForTerminal(outcomeText(r)), escapedForTerminal(r.path)};
     }
     QVector<int> widths(header.size(), 0);
     for (const QStringList &row : rows) {

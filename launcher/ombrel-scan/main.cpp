@@ -16,6 +16,7 @@
 #include "launcher/report.h"
 #include "launcher/scancache.h"
 #include "launcher/scanrunner.h"
+#include "launcher/terminaltext.h"
 #include "options.h"
 #include "standardoutput.h"
 
@@ -73,7 +74,7 @@ public:
 
     void started(const QString &path)
     {
-        m_current = path;
+        m_current = escapedForTerminal(path);
         show();
     }
 

@@ -550,6 +550,27 @@ private Q_SLOTS:
         QVERIFY2(message.isEmpty() ? run.err.isEmpty() : run.err.contains(message), qPrintable(run.err));
     }
 
+    void plugInTextCannotDriveTheTerminal()
+    {
+        const QString folder = m_dir.path() + "/control";
+        copyPlugin("control_names", "evil\x1b[2J.so", folder);
+        const QString cache = cacheFile("control");
+        QProcess table;
+        table.start(LAUNCHER_PATH, {"--cache", cache, folder});
+        QVERIFY(table.waitForFinished(60000));
+        const QByteArray text = table.readAllStandardOutput();
+        QCOMPARE(text.count('\n'), 3); // header, one row, summary
+        for (const char c : text)
+            QVERIFY2(uchar(c) >= 0x20 || c == '\n', text.constData());
+        QVERIFY2(text.contains("Evil\\x1b[2J\\x1b[31mRed") && text.contains("Ven\\tdor\\nforged row\\r")
+                     && text.contains("evil\\x1b[2J.so"),
+                 text.constData());
+
+        const QJsonObject plugin = byPath(launch({"--json", "--cache", cache, folder}).report).first();
+        QCOMPARE(plugin.value("name").toString(), QStringLiteral("Evil\x1b[2J\x1b[31mRed"));
+        QCOMPARE(plugin.value("vendor").toString(), QStringLiteral("Ven\tdor\nforged row\r"));
+    }
+
     void tableForPeople()
     {
         const Run run = launch({"--cache", cacheFile("table"), m_library + "/effect.so", m_library + "/Kontakt/k.so"});

@@ -205,6 +205,10 @@ void fill(void *buffer, const std::string &text)
     texts.name = timeFromThreads(host);
 #elif defined(TP_UNTERMINATED_NAMES)
     texts = {"N", "V", "P"};
+#elif defined(TP_CONTROL_NAMES)
+    // Would clear a terminal, colour it and forge a row of a table.
+    texts.name = "Evil\x1b[2J\x1b[31mRed";
+    texts.vendor = "Ven\tdor\nforged row\r";
 #elif defined(TP_LATIN1_NAMES)
     texts.name = "Caf\xe9 \xb5-Gain";
     texts.vendor = "M\xfcller & S\xf6hne";
