@@ -17,6 +17,7 @@ const OutcomeEntry kOutcomes[] = {
     {ScanOutcome::Missing, "missing"},
     {ScanOutcome::Crashed, "crashed"},
     {ScanOutcome::TimedOut, "timed-out"},
+    {ScanOutcome::NonUtf8Name, "non-utf8-name"},
     {ScanOutcome::Failed, "failed"},
 };
 

@@ -14,6 +14,8 @@ enum class ScanOutcome {
     Missing,    // nothing at the path
     Crashed,    // the scanner died by a signal inside the plug-in
     TimedOut,   // killed after the time limit
+    NonUtf8Name, // the file's name is not valid UTF-8: it cannot be handed
+                 // to the scanner; never scanned, never cached
     Failed,     // any other end: an exit code the scanner does not give, or
                 // the scanner could not be run for it (then failure says why)
 };

@@ -6,7 +6,8 @@
 // folders of the platform.
 //
 // Exit code: 0 when the run completed, whatever the plug-ins did;
-//            2 for bad usage or when no scanner can be found;
+//            2 for bad usage, a folder named that cannot be read, or
+//              when no scanner can be found;
 //            3 when the cache file cannot be written;
 //            4 when the report cannot be written (a closed pipe ends
 //              quietly by SIGPIPE instead, as with other tools);
@@ -168,7 +169,15 @@ int main(int argc, char *argv[])
     }
 
     const QStringList inputs = parser.positionalArguments();
-    const QStringList candidates = findCandidates(inputs.isEmpty() ? defaultPluginFolders() : inputs);
+    CandidateProblems problems;
+    const QStringList candidates = findCandidates(inputs.isEmpty() ? defaultPluginFolders() : inputs, &problems);
+    bool givenUnreadable = false;
+    for (const CandidateProblems::Folder &folder : problems.unreadableFolders) {
+        printError(QStringLiteral("cannot read folder %1 (%2)").arg(escapedForTerminal(folder.path), folder.reason));
+        givenUnreadable = givenUnreadable || (folder.given && !inputs.isEmpty());
+    }
+    if (givenUnreadable)
+        return ExitUsage;
 
     QMap<QString, ScanResult> results;
     QStringList toScan;
@@ -176,6 +185,13 @@ int main(int argc, char *argv[])
     // get the old file's result under its new stamp.
     QHash<QString, QString> stamps;
     for (const QString &path : candidates) {
+        if (problems.badNames.contains(path)) {
+            ScanResult named;
+            named.path = path;
+            named.outcome = ScanOutcome::NonUtf8Name;
+            results.insert(path, named);
+            continue;
+        }
         ScanResult cached;
         const bool usable = !parser.isSet(rescanOption) && cache.lookup(path, &cached)
             && !(parser.isSet(retryOption)

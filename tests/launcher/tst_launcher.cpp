@@ -63,8 +63,9 @@ private:
     QString cacheFile(const QString &name) const { return m_dir.path() + QStringLiteral("/") + name + ".json"; }
 
     // shellSetup: shell commands run before the launcher, e.g. a ulimit.
+    // runAs: a command that runs the launcher as someone else.
     Run launch(const QStringList &args, const QProcessEnvironment &extraEnv = QProcessEnvironment(),
-               const QString &shellSetup = QString())
+               const QString &shellSetup = QString(), const QStringList &runAs = QStringList())
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         // A sanitizer build must still let the crashing plug-in crash.
@@ -75,7 +76,9 @@ private:
         process.setProcessEnvironment(env);
         QElapsedTimer clock;
         clock.start();
-        if (shellSetup.isEmpty())
+        if (!runAs.isEmpty())
+            process.start(runAs.first(), runAs.mid(1) + QStringList{LAUNCHER_PATH} + args);
+        else if (shellSetup.isEmpty())
             process.start(QStringLiteral(LAUNCHER_PATH), args);
         else
             process.start("/bin/bash", QStringList{"-c", shellSetup + " && exec \"$0\" \"$@\"", LAUNCHER_PATH} + args);
@@ -569,6 +572,43 @@ private Q_SLOTS:
         const QJsonObject plugin = byPath(launch({"--json", "--cache", cache, folder}).report).first();
         QCOMPARE(plugin.value("name").toString(), QStringLiteral("Evil\x1b[2J\x1b[31mRed"));
         QCOMPARE(plugin.value("vendor").toString(), QStringLiteral("Ven\tdor\nforged row\r"));
+    }
+
+    void everyFileIsAccountedFor()
+    {
+        // Where the tests run as root, the launcher runs as nobody, for
+        // whom a folder can be unreadable: everything else must be open.
+        QStringList runAs;
+        if (::geteuid() == 0)
+            runAs = QStringList{"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        if (!runAs.isEmpty() && QStandardPaths::findExecutable("setpriv").isEmpty())
+            QSKIP("needs setpriv to run as someone who can be refused");
+        QTemporaryDir open;
+        QVERIFY(QFile::setPermissions(open.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                                       | QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::WriteOther));
+        const QString walk = open.path() + "/walk";
+        copyPlugin("good_effect", "real/a.so", walk);
+        copyPlugin("good_effect", "vendor/b.so", open.path());
+        copyPlugin("good_effect", "locked/c.so", walk);
+        QVERIFY(QFile::link(walk + "/real", walk + "/a-link"));        // sorts first, walked as real/
+        QVERIFY(QFile::link(open.path() + "/vendor", walk + "/outside")); // only reachable so
+        QVERIFY(QFile::link(walk, walk + "/real/loop"));
+        QVERIFY(QFile::copy(testPluginPath("good_effect"), walk + "/bad.so"));
+        QVERIFY(::rename(QFile::encodeName(walk + "/bad.so").constData(),
+                         QFile::encodeName(walk).append("/caf\xe9.so").constData()) == 0);
+        QVERIFY(QFile::setPermissions(walk + "/locked", QFileDevice::Permissions()));
+        const QString cache = open.path() + "/cache.json";
+
+        const Run run = launch({"--json", "--cache", cache, walk}, {}, {}, runAs);
+        QCOMPARE(run.exitCode, 0);
+        QVERIFY2(run.err.contains("cannot read folder " + walk + "/locked ("), qPrintable(run.err));
+        const QMap<QString, QJsonObject> plugins = byPath(run.report);
+        QCOMPARE(plugins.keys(), (QStringList{walk + "/caf\\xe9.so", walk + "/outside/b.so", walk + "/real/a.so"}));
+        QCOMPARE(plugins.first().value("outcome").toString(), QStringLiteral("non-utf8-name"));
+        QCOMPARE(run.report.value("outcomes").toObject().value("ok").toInt(), 2);
+
+        // Named on the command line, a folder that cannot be read is an error.
+        QCOMPARE(launch({"--json", "--cache", cache, walk + "/locked"}, {}, {}, runAs).exitCode, 2);
     }
 
     void tableForPeople()
