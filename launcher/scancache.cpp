@@ -200,7 +200,8 @@ bool ScanCache::save(QString *error)
     QHash<QString, QJsonObject> merged;
     QString problem;
     if (!readCache(&merged, &problem))
-        merged = m_entries;
+        merged = std::move(m_entries);
+    m_entries.clear(); // merged has it all now; one copy is enough
     replayJournal(readAll(m_journal), &merged);
     for (auto it = m_unjournaled.constBegin(); it != m_unjournaled.constEnd(); ++it) {
         if (it.value().isEmpty())
@@ -209,14 +210,15 @@ bool ScanCache::save(QString *error)
             merged.insert(it.key(), it.value());
     }
 
-    QStringList paths = merged.keys();
+    m_entries = std::move(merged);
+    QStringList paths = m_entries.keys();
     std::sort(paths.begin(), paths.end());
     QByteArray contents = "{\"version\":" + QByteArray::number(kFormatVersion) + ",\"entries\":{";
     for (int i = 0; i < paths.size(); ++i) {
         if (i > 0)
             contents += ',';
         contents += jsonString(paths.at(i)) + ':'
-            + QJsonDocument(merged.value(paths.at(i))).toJson(QJsonDocument::Compact);
+            + QJsonDocument(m_entries.value(paths.at(i))).toJson(QJsonDocument::Compact);
     }
     contents += "}}\n";
     QString reason;
@@ -227,7 +229,6 @@ bool ScanCache::save(QString *error)
     // Everything in the journal is in the file now. Left in it, it would
     // only be read again.
     [[maybe_unused]] const int truncated = ::ftruncate(m_journal, 0);
-    m_entries = merged;
     m_unjournaled.clear();
     return true;
 }
