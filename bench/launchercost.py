@@ -1,17 +1,20 @@
 #!/usr/bin/env python3
 """The launcher's own cost per plug-in as the library grows.
 
-Usage: launchercost.py LAUNCHER COUNT...
+Usage: launchercost.py [--repeats N] LAUNCHER COUNT...
        launchercost.py --flood PLUGIN LAUNCHER
 For each COUNT, makes a folder of COUNT small files and scans it with a
 fresh cache and /bin/true standing in for the scanner, so that what is
 measured is ombrel-scan's own work: its CPU time (user + system, its
-children excluded) per plug-in and its peak resident memory.
+children excluded) per plug-in and its peak resident memory; the median
+CPU time and the highest peak of N runs (default 3), as a shared machine
+moves single runs by a third.
 With --flood, scans 8 copies of a plug-in that writes to both standard
 streams without end, 8 at once, for 5 s, and prints the peak memory.
 """
 import os
 import shutil
+import statistics
 import sys
 import tempfile
 
@@ -52,8 +55,12 @@ def main():
     if sys.argv[1] == "--flood":
         flood(sys.argv[2], sys.argv[3])
         return
-    launcher, counts = sys.argv[1], [int(c) for c in sys.argv[2:]]
-    print(f"{'plug-ins':>9} {'launcher CPU s':>15} {'ms per plug-in':>15} {'peak MiB':>9}")
+    args = sys.argv[1:]
+    repeats = 3
+    if args[0] == "--repeats":
+        repeats, args = int(args[1]), args[2:]
+    launcher, counts = args[0], [int(c) for c in args[1:]]
+    print(f"{'plug-ins':>9} {'launcher CPU s':>15} {'ms per plug-in':>15} {'peak MiB':>9}   (median of {repeats})")
     for count in counts:
         work = tempfile.mkdtemp(prefix="ombrel-scale-")
         try:
@@ -62,13 +69,17 @@ def main():
                 folder = os.path.join(library, f"vendor{i // 100:03d}")
                 os.makedirs(folder, exist_ok=True)
                 open(os.path.join(folder, f"plugin{i:05d}.so"), "w").close()
-            cpu, rss, code = run([launcher, "--json", "-j", "2", "--scanner", "/bin/true",
-                                  "--cache", os.path.join(work, "cache.json"), library])
-            note = "" if code == 0 else f"   (exit {code})"
+            runs = []
+            for r in range(repeats):
+                runs.append(run([launcher, "--json", "-j", "2", "--scanner", "/bin/true",
+                                 "--cache", os.path.join(work, f"cache{r}.json"), library]))
+            cpu = statistics.median(c for c, _, _ in runs)
+            rss = max(m for _, m, _ in runs)
+            codes = {code for _, _, code in runs}
+            note = "" if codes == {0} else f"   (exit {sorted(codes)})"
             print(f"{count:>9} {cpu:>15.2f} {cpu * 1e3 / count:>15.3f} {rss / 1024:>9.1f}{note}", flush=True)
         finally:
             shutil.rmtree(work, ignore_errors=True)
-
 
 if __name__ == "__main__":
     main()
