@@ -4,7 +4,8 @@
 Usage: launchercost.py [--repeats N] LAUNCHER COUNT...
        launchercost.py --flood PLUGIN LAUNCHER
 For each COUNT, makes a folder of COUNT small files and scans it with a
-fresh cache and /bin/true standing in for the scanner, so that what is
+fresh cache and /bin/false standing in for the scanner (its result,
+"failed (exit 1)", is cached like a plug-in's), so that what is
 measured is ombrel-scan's own work: its CPU time (user + system, its
 children excluded) per plug-in and its peak resident memory; the median
 CPU time and the highest peak of N runs (default 3), as a shared machine
@@ -71,7 +72,7 @@ def main():
                 open(os.path.join(folder, f"plugin{i:05d}.so"), "w").close()
             runs = []
             for r in range(repeats):
-                runs.append(run([launcher, "--json", "-j", "2", "--scanner", "/bin/true",
+                runs.append(run([launcher, "--json", "-j", "2", "--scanner", "/bin/false",
                                  "--cache", os.path.join(work, f"cache{r}.json"), library]))
             cpu = statistics.median(c for c, _, _ in runs)
             rss = max(m for _, m, _ in runs)

@@ -184,6 +184,10 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
         } else if (exitCode == 0) {
             result.info = readPluginRecord(storeFile(job->configHome), job->path);
             result.outcome = result.info.name.isEmpty() ? ScanOutcome::Failed : ScanOutcome::Ok;
+            // The scanner said it wrote the record: not finding it is our
+            // side's failure (out of file descriptors, say), not the plug-in's.
+            if (result.info.name.isEmpty())
+                result.failure = QStringLiteral("the scanner's result could not be read");
         } else if (exitCode == 3) {
             result.outcome = ScanOutcome::Missing;
         } else if (exitCode == 5) {
