@@ -1,14 +1,16 @@
 #include "candidates.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QHash>
+#include <QPair>
 #include <QSet>
 
-#if defined(Q_OS_UNIX)
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
 #include <sys/stat.h>
-#endif
 
 namespace {
 
@@ -36,26 +38,110 @@ QString fileIdentity(const QString &path)
     return canonical.isEmpty() ? path : canonical;
 }
 
-QStringList libraryFilesBelow(const QString &folder)
+QString systemError(int error)
 {
-    // Links to folders are not followed: they can form cycles. Links to
-    // files are, and the identity check folds them into their target.
-    QStringList files;
-    QDirIterator it(folder, {QLatin1Char('*') + librarySuffix()}, QDir::Files,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << it.next();
-    files.sort();
-    return files;
+    return QString::fromLocal8Bit(std::strerror(error));
 }
+
+// Walks folders for library files, each real folder once.
+class FolderWalk
+{
+public:
+    explicit FolderWalk(CandidateProblems *problems)
+        : m_problems(problems)
+    {
+    }
+
+    // Files below the folder, its linked folders included, sorted.
+    QStringList filesBelow(const QString &folder)
+    {
+        m_files.clear();
+        walk(QFile::encodeName(folder), true);
+        // Folders reached through a link come last, so that one also
+        // reachable without a link is walked under its own path.
+        while (!m_linked.isEmpty())
+            walk(m_linked.takeFirst(), false);
+        std::sort(m_files.begin(), m_files.end());
+        return m_files;
+    }
+
+private:
+    void walk(const QByteArray &folder, bool given)
+    {
+        struct stat info {};
+        if (::stat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+            return;
+        const QPair<quint64, quint64> identity(quint64(info.st_dev), quint64(info.st_ino));
+        if (m_walked.contains(identity))
+            return;
+        m_walked.insert(identity);
+        DIR *dir = ::opendir(folder.constData());
+        if (!dir) {
+            if (m_problems)
+                m_problems->unreadableFolders.append({escapeFileName(folder), systemError(errno), given});
+            return;
+        }
+        const QByteArray suffix = QFile::encodeName(librarySuffix());
+        while (const dirent *entry = ::readdir(dir)) {
+            const QByteArray name(entry->d_name);
+            if (name == "." || name == "..")
+                continue;
+            const QByteArray path = folder.endsWith('/') ? folder + name : folder + '/' + name;
+            struct stat target {};
+            if (::stat(path.constData(), &target) != 0)
+                continue; // a dangling link: nothing to scan
+            if (S_ISDIR(target.st_mode)) {
+                struct stat link {};
+                if (::lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode))
+                    m_linked.append(path);
+                else
+                    walk(path, false);
+            } else if (name.endsWith(suffix)) {
+                const QString shown = escapeFileName(path);
+                if (QFile::encodeName(shown) != path && m_problems)
+                    m_problems->badNames.insert(shown);
+                m_files << shown;
+            }
+        }
+        ::closedir(dir);
+    }
+
+    CandidateProblems *m_problems;
+    QSet<QPair<quint64, quint64>> m_walked;
+    QList<QByteArray> m_linked;
+    QStringList m_files;
+};
 
 } // namespace
 
-QStringList findCandidates(const QStringList &inputs)
+QString escapeFileName(const QByteArray &name)
 {
+    QString shown;
+    for (int i = 0; i < name.size();) {
+        const uchar lead = uchar(name.at(i));
+        const int length = lead < 0x80 ? 1 : (lead & 0xe0) == 0xc0 ? 2 : (lead & 0xf0) == 0xe0 ? 3 : (lead & 0xf8) == 0xf0 ? 4 : 0;
+        const QByteArray sequence = name.mid(i, qMax(length, 1));
+        const QString decoded = QString::fromUtf8(sequence);
+        // What does not come back as the same bytes is not valid UTF-8
+        // (stray continuation bytes, overlong forms, surrogates).
+        if (length > 0 && sequence.size() == length && decoded.toUtf8() == sequence
+            && !decoded.contains(QChar::ReplacementCharacter)) {
+            shown += decoded;
+            i += length;
+        } else {
+            shown += QStringLiteral("\\x%1").arg(uint(lead), 2, 16, QLatin1Char('0'));
+            ++i;
+        }
+    }
+    return shown;
+}
+
+QStringList findCandidates(const QStringList &inputs, CandidateProblems *problems)
+{
+    FolderWalk walk(problems);
     QStringList files;
     for (const QString &input : inputs)
-        files << (QFileInfo(input).isDir() ? libraryFilesBelow(input) : QStringList{input});
+        files << (QFileInfo(input).isDir() ? walk.filesBelow(input) : QStringList{input});
 
     // Of the paths that reach one file, keep the first that is no link:
     // links come and go, the file's own path stays.

@@ -1,6 +1,7 @@
 #include "report.h"
 
 #include "jsonformat.h"
+#include "terminaltext.h"
 
 #include <algorithm>
 
@@ -17,6 +18,8 @@ QString outcomeText(const ScanResult &result)
 {
     if (result.outcome == ScanOutcome::Crashed)
         return QStringLiteral("crashed (signal %1)").arg(result.signal);
+    if (result.outcome == ScanOutcome::Failed && !result.failure.isEmpty())
+        return QStringLiteral("failed (%1)").arg(result.failure);
     if (result.outcome == ScanOutcome::Failed)
         return QStringLiteral("failed (exit %1)").arg(result.exitCode);
     if (result.outcome == ScanOutcome::Foreign)
@@ -24,11 +27,13 @@ QString outcomeText(const ScanResult &result)
     return outcomeName(result.outcome);
 }
 
-// Plug-ins report names of any length; keep the table readable.
+// Plug-ins report names of any length and content; keep the table
+// readable and the terminal theirs alone.
 QString elided(const QString &text)
 {
     constexpr int kMaxWidth = 32;
-    return text.size() <= kMaxWidth ? text : text.left(kMaxWidth - 1) + QChar(0x2026);
+    const QString shown = escapedForTerminal(text);
+    return shown.size() <= kMaxWidth ? shown : shown.left(kMaxWidth - 1) + QChar(0x2026);
 }
 
 int countOf(const QList<ScanResult> &results, ScanOutcome outcome)
@@ -51,7 +56,7 @@ QString reportTable(const QList<ScanResult> &results)
                             ok ? (r.info.instrument ? QStringLiteral("instrument") : QStringLiteral("effect"))
                                : QStringLiteral("-"),
                             ok ? QStringLiteral("%1/%2").arg(r.info.inchans).arg(r.info.outchans) : QStringLiteral("-"),
-                            outcomeText(r), r.path};
+                            escapedForTerminal(outcomeText(r)), escapedForTerminal(r.path)};
     }
     QVector<int> widths(header.size(), 0);
     for (const QStringList &row : rows) {

@@ -18,6 +18,7 @@ const OutcomeEntry kOutcomes[] = {
     {ScanOutcome::Missing, "missing"},
     {ScanOutcome::Crashed, "crashed"},
     {ScanOutcome::TimedOut, "timed-out"},
+    {ScanOutcome::NonUtf8Name, "non-utf8-name"},
     {ScanOutcome::Failed, "failed"},
     {ScanOutcome::Foreign, "foreign"},
 };
@@ -78,8 +79,11 @@ QJsonObject toJson(const ScanResult &result)
     if (result.outcome == ScanOutcome::Crashed)
         object.insert(QStringLiteral("signal"), result.signal);
     // The exit code of every scanner process that exited: --log shows it.
-    if (!result.scanner.isEmpty() && result.outcome != ScanOutcome::Crashed && result.outcome != ScanOutcome::TimedOut)
+    if (!result.scanner.isEmpty() && result.failure.isEmpty() && result.outcome != ScanOutcome::Crashed
+        && result.outcome != ScanOutcome::TimedOut)
         object.insert(QStringLiteral("exitCode"), result.exitCode);
+    if (!result.failure.isEmpty())
+        object.insert(QStringLiteral("reason"), result.failure);
     if (result.outcome == ScanOutcome::Foreign)
         object.insert(QStringLiteral("binary"), result.binary);
     if (!result.scanner.isEmpty())
@@ -104,6 +108,7 @@ bool fromJson(const QJsonObject &object, ScanResult *result)
     parsed.info.type = object.value(QStringLiteral("type")).toString();
     parsed.signal = object.value(QStringLiteral("signal")).toInt();
     parsed.exitCode = object.value(QStringLiteral("exitCode")).toInt();
+    parsed.failure = object.value(QStringLiteral("reason")).toString();
     parsed.scannedAt = QDateTime::fromString(object.value(QStringLiteral("scannedAt")).toString(), Qt::ISODate);
     for (const QJsonValue &line : object.value(QStringLiteral("lines")).toArray())
         parsed.lines << line.toString();

@@ -16,7 +16,10 @@ enum class ScanOutcome {
     Missing,    // nothing at the path
     Crashed,    // the scanner died by a signal inside the plug-in
     TimedOut,   // killed after the time limit
-    Failed,     // any other end: an exit code the scanner does not give
+    NonUtf8Name, // the file's name is not valid UTF-8: it cannot be handed
+                 // to the scanner; never scanned, never cached
+    Failed,     // any other end: an exit code the scanner does not give, or
+                // the scanner could not be run for it (then failure says why)
     Foreign,    // built for a format or processor no installed scanner loads; not started
 };
 
@@ -34,6 +37,7 @@ struct ScanResult
     PluginInfo info;          // meaningful for Ok only
     int signal = 0;           // for Crashed
     int exitCode = 0;         // the scanner's exit code when it exited
+    QString failure;          // for Failed on the launcher's side: why; never cached
     qint64 milliseconds = 0;  // wall time of the scan
     bool cached = false;      // taken from the cache, not scanned in this run
     QDateTime scannedAt;      // when the scan ended, in UTC

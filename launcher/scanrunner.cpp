@@ -1,16 +1,18 @@
 #include "scanrunner.h"
 
+#include "privatestores.h"
 #include "scanlog.h"
+#include "scanneroutput.h"
 
 #include "contract/lines.h"
 #include "contract/outcome.h"
 #include "contract/storerecord.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <list>
@@ -19,8 +21,31 @@
 #include <csignal>
 #include <unistd.h>
 #endif
+#if defined(Q_OS_LINUX)
+#include <sys/prctl.h>
+#endif
 
 namespace {
+
+// Runs in the child between fork and exec.
+[[maybe_unused]] void prepareScannerChild([[maybe_unused]] qint64 launcher)
+{
+#if defined(Q_OS_UNIX)
+    ::setpgid(0, 0);
+    // The scanner writes nothing to stdout, but a plug-in may: send it
+    // where the scanner's lines go, so that a failed scan's kept lines
+    // hold the plug-in's own output too (bounded like the rest).
+    ::dup2(STDERR_FILENO, STDOUT_FILENO);
+#endif
+#if defined(Q_OS_LINUX)
+    // Dies with the launcher, whatever kills it (the signal comes when the
+    // thread that started it ends). Had the launcher died before this was
+    // set, the child would have another parent already: end now.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (qint64(::getppid()) != launcher)
+        ::_exit(127);
+#endif
+}
 
 // A scanner process in a process group of its own: a terminal's Ctrl-C
 // reaches the launcher alone, which then decides what becomes of the scans
@@ -31,20 +56,10 @@ public:
     ScannerProcess()
     {
 #if defined(Q_OS_UNIX) && QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-        setChildProcessModifier([] { startInChild(); });
+        const qint64 launcher = QCoreApplication::applicationPid();
+        setChildProcessModifier([launcher] { prepareScannerChild(launcher); });
 #endif
     }
-
-#if defined(Q_OS_UNIX)
-    static void startInChild()
-    {
-        ::setpgid(0, 0);
-        // The scanner writes nothing to stdout, but a plug-in may: send it
-        // where the scanner's lines go, so that a failed scan's kept lines
-        // hold the plug-in's own output too.
-        ::dup2(STDERR_FILENO, STDOUT_FILENO);
-    }
-#endif
 
     void killGroup()
     {
@@ -58,7 +73,10 @@ public:
 
 protected:
 #if defined(Q_OS_UNIX) && QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    void setupChildProcess() override { startInChild(); }
+    void setupChildProcess() override { prepareScannerChild(m_launcher); }
+
+private:
+    qint64 m_launcher = QCoreApplication::applicationPid();
 #endif
 };
 
@@ -70,7 +88,9 @@ struct ScanRunner::State
     {
         QString path;
         ScannerProcess *process = nullptr;
-        std::unique_ptr<QTemporaryDir> configHome;
+        QString configHome;   // the private store's folder
+        QString failure;      // why it could not be started, on our side
+        ScannerOutput output; // what is kept of its standard error
         QElapsedTimer clock;
         QTimer limit;
         bool timedOut = false;
@@ -84,6 +104,7 @@ struct ScanRunner::State
     bool cancelled = false;
     std::function<void(const ScanResult &)> onResult;
     std::function<void(const QString &)> onStarted;
+    PrivateStores stores;
 };
 
 ScanRunner::ScanRunner(RunnerOptions options)
@@ -140,35 +161,44 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
         result.path = job->path;
         result.milliseconds = job->clock.elapsed();
         result.scannedAt = QDateTime::currentDateTimeUtc();
-        const QByteArray output = job->process->readAllStandardError();
         result.exitCode = exitCode;
         result.scanner = job->process->program();
-        if (job->timedOut) {
+        job->output.append(job->process->readAllStandardError());
+        if (!job->failure.isEmpty()) {
+            // Not a plug-in's doing: the scanner could not be run for it.
+            result.outcome = ScanOutcome::Failed;
+            result.failure = job->failure;
+        } else if (job->timedOut) {
             result.outcome = ScanOutcome::TimedOut;
         } else if (job->failedToStart) {
-            // Not a plug-in's doing: the scanner itself could not run.
             result.outcome = ScanOutcome::Failed;
+            result.failure = QStringLiteral("cannot start the scanner: ") + job->process->errorString();
         } else if (status == QProcess::CrashExit) {
             // Qt reports the terminating signal as the exit code of a crash.
             result.outcome = ScanOutcome::Crashed;
             result.signal = exitCode;
         } else if (exitCode == OutcomeOk) {
-            const QString store = job->configHome ? storeFileIn(job->configHome->path()) : userStoreFile();
-            result.info = readPluginRecord(store, job->path);
+            result.info = readPluginRecord(storeFileIn(job->configHome), job->path);
             result.outcome = result.info.name.isEmpty() ? ScanOutcome::Failed : ScanOutcome::Ok;
+            // The scanner said it wrote the record: not finding it is our
+            // side's failure (out of file descriptors, say), not the plug-in's.
+            // Without that last line, the plug-in ended the process itself.
+            if (result.info.name.isEmpty() && job->output.lastLine() == quoted(statusText(OutcomeOk)).toUtf8())
+                result.failure = QStringLiteral("the scanner's result could not be read");
         } else if (exitCode == OutcomeNotFound) {
             result.outcome = ScanOutcome::Missing;
         } else if (exitCode == OutcomeNoName) {
-            const QString err = QString::fromUtf8(output);
-            result.outcome = err.contains(banLineText()) ? ScanOutcome::Banned : ScanOutcome::NotAPlugin;
+            const QString head = QString::fromUtf8(job->output.head());
+            result.outcome = head.contains(banLineText()) ? ScanOutcome::Banned : ScanOutcome::NotAPlugin;
         } else {
             result.outcome = ScanOutcome::Failed;
         }
 
         if (result.outcome != ScanOutcome::Ok)
-            result.lines = keptLines(output);
+            result.lines = keptLines(job->output.head() + job->output.tail());
 
         job->limit.stop();
+        PrivateStores::remove(job->configHome);
         job->process->deleteLater(); // we are inside one of its signals
         d->running.remove_if([job](const std::unique_ptr<State::Job> &j) { return j.get() == job; });
         if (!d->cancelled && d->onResult)
@@ -184,13 +214,17 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
             job->process = new ScannerProcess;
             QProcessEnvironment env = baseEnv;
             if (privateStorePerProcess()) {
-                job->configHome = std::make_unique<QTemporaryDir>();
-                env.insert(QStringLiteral("XDG_CONFIG_HOME"), job->configHome->path());
+                job->configHome = d->stores.newFolder(&job->failure);
+                env.insert(QStringLiteral("XDG_CONFIG_HOME"), job->configHome);
             }
             job->process->setProcessEnvironment(env);
             job->process->setStandardOutputFile(QProcess::nullDevice());
             job->process->setProgram(m_options.scannerFor ? m_options.scannerFor(job->path) : m_options.scanner);
             job->process->setArguments({job->path});
+            // Read as it comes, so that the pipe never holds more than it
+            // can, and kept only as far as ScannerOutput keeps it.
+            QObject::connect(job->process, &QProcess::readyReadStandardError, job->process,
+                             [raw] { raw->output.append(raw->process->readAllStandardError()); });
             QObject::connect(job->process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished),
                              job->process, [raw, &finish](int code, QProcess::ExitStatus status) {
                                  finish(raw, code, status);
@@ -213,6 +247,11 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
                 Qt::QueuedConnection);
             d->running.push_back(std::move(job));
             raw->clock.start();
+            if (!raw->failure.isEmpty()) {
+                // Reported from the event loop, as a failure to start is.
+                QTimer::singleShot(0, raw->process, [raw, &finish] { finish(raw, -1, QProcess::NormalExit); });
+                continue;
+            }
             raw->process->start();
             raw->limit.start(m_options.timeLimitMs);
             if (d->onStarted)

@@ -30,7 +30,11 @@ public:
     // called. onStarted is called as each scan starts, onResult as each
     // ends, in the order they end. Scans cut short by cancel() are killed
     // and not reported. Runs its own event loop; call from a thread with
-    // none running, or from the one running it.
+    // none running, or from the one running it. On Linux the scanner
+    // processes are killed when the launcher dies, by any signal (strictly:
+    // when the thread that called run() ends). A scan that cannot be
+    // started, or given a private store, ends Failed with
+    // ScanResult::failure saying why.
     void run(const QStringList &paths, const std::function<void(const ScanResult &)> &onResult,
              const std::function<void(const QString &)> &onStarted = {});
 

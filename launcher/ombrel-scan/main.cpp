@@ -8,8 +8,11 @@
 // Exit code: 0 when the run completed, whatever the plug-ins did;
 //            1 when a file or folder given does not exist (the rest is scanned),
 //              or when --log names a plug-in the cache knows nothing of;
-//            2 for bad usage or when no scanner can be found;
+//            2 for bad usage, a folder named that cannot be read, or
+//              when no scanner can be found;
 //            3 when the cache file cannot be written;
+//            4 when the report cannot be written (a closed pipe ends
+//              quietly by SIGPIPE instead, as with other tools);
 //            130 when interrupted (the cache keeps every finished scan).
 
 #include "launcher/candidates.h"
@@ -18,7 +21,10 @@
 #include "launcher/scancache.h"
 #include "launcher/scannerset.h"
 #include "launcher/scanrunner.h"
+#include "launcher/terminaltext.h"
 #include "logcommand.h"
+#include "options.h"
+#include "standardoutput.h"
 #include "usage.h"
 
 #include <QCommandLineParser>
@@ -28,7 +34,6 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QSocketNotifier>
-#include <QThread>
 
 #include <algorithm>
 #include <csignal>
@@ -38,11 +43,7 @@
 
 namespace {
 
-enum ExitCode { ExitDone = 0, ExitNotFound = 1, ExitUsage = 2, ExitCache = 3, ExitInterrupted = 130 };
-
-// Scans finished since the last write are lost if the process is killed
-// outright; Ctrl-C and SIGTERM are caught and write the cache first.
-constexpr qint64 kCacheWriteIntervalMs = 200;
+enum ExitCode { ExitDone = 0, ExitNotFound = 1, ExitUsage = 2, ExitCache = 3, ExitOutput = 4, ExitInterrupted = 130 };
 
 int signalPipe[2] = {-1, -1};
 
@@ -79,7 +80,7 @@ public:
 
     void started(const QString &path)
     {
-        m_current = path;
+        m_current = escapedForTerminal(path);
         show();
     }
 
@@ -121,12 +122,12 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(OMBREL_VERSION));
 
     // Each description names the default in force, as --help shows it.
-    const QString processors = QString::number(QThread::idealThreadCount());
+    const QString processors = QString::number(defaultJobs());
     const QCommandLineOption jobsOption({QStringLiteral("j"), QStringLiteral("jobs")},
-                                        QStringLiteral("scans at once (default: %1, the number of processors)").arg(processors),
+                                        QStringLiteral("scans at once, 1 to 1024 (default: %1, the number of processors)").arg(processors),
                                         QStringLiteral("n"), processors);
     const QCommandLineOption timeoutOption(QStringLiteral("timeout"),
-                                           QStringLiteral("a scan still running then is killed (default: 30)"),
+                                           QStringLiteral("a scan still running then is killed; 0.1 to 86400 (default: 30)"),
                                            QStringLiteral("seconds"), QStringLiteral("30"));
     const QCommandLineOption rescanOption(QStringLiteral("rescan"), QStringLiteral("scan every file again"));
     const QCommandLineOption retryOption(QStringLiteral("retry-failed"),
@@ -171,17 +172,12 @@ int main(int argc, char *argv[])
     if (parser.isSet(logOption))
         return printLog(parser.value(logOption), parser.value(cacheOption), parser.value(scannerOption));
 
-    bool jobsOk = false;
-    bool timeoutOk = false;
-    const int jobs = parser.value(jobsOption).toInt(&jobsOk);
-    const double timeout = parser.value(timeoutOption).toDouble(&timeoutOk);
-    if (!jobsOk || jobs < 1) {
-        printError(QStringLiteral("--jobs: expected a whole number from 1, not \"%1\"").arg(parser.value(jobsOption)));
-        return ExitUsage;
-    }
-    if (!timeoutOk || !(timeout > 0)) {
-        printError(QStringLiteral("--timeout: expected a number of seconds above 0, not \"%1\"")
-                       .arg(parser.value(timeoutOption)));
+    int jobs = 0;
+    int timeLimitMs = 0;
+    QString message;
+    if (!parseJobs(parser.value(jobsOption), &jobs, &message)
+        || !parseTimeout(parser.value(timeoutOption), &timeLimitMs, &message)) {
+        printError(message);
         return ExitUsage;
     }
     const bool jsonLines = parser.isSet(jsonLinesOption);
@@ -197,7 +193,6 @@ int main(int argc, char *argv[])
     }
 
     ScanCache cache(parser.value(cacheOption), scannerSetIdentity(scanners));
-    QString message;
     cache.load(&message);
     if (!message.isEmpty())
         printError(message);
@@ -212,55 +207,81 @@ int main(int argc, char *argv[])
     QStringList inputs;
     bool inputNotFound = false;
     for (const QString &input : parser.positionalArguments()) {
-        const QFileInfo info(input);
-        if (!info.exists()) {
-            printError(QStringLiteral("%1: no such file or folder").arg(input));
+        if (!QFileInfo::exists(input) && !QFileInfo(input).isSymLink()) {
+            printError(QStringLiteral("%1: no such file or folder").arg(escapedForTerminal(input)));
             inputNotFound = true;
             continue;
         }
-        if (info.isDir() && findCandidates({input}).isEmpty())
-            printError(QStringLiteral("%1: no plug-in file (*.so) in this folder").arg(input));
         inputs << input;
     }
-    const QStringList candidates =
-        findCandidates(parser.positionalArguments().isEmpty() ? defaultPluginFolders() : inputs);
+    CandidateProblems problems;
+    const QStringList candidates = findCandidates(
+        parser.positionalArguments().isEmpty() ? defaultPluginFolders() : inputs, &problems);
+    bool givenUnreadable = false;
+    for (const CandidateProblems::Folder &folder : problems.unreadableFolders) {
+        printError(QStringLiteral("cannot read folder %1 (%2)").arg(escapedForTerminal(folder.path), folder.reason));
+        givenUnreadable = givenUnreadable || (folder.given && !inputs.isEmpty());
+    }
+    if (givenUnreadable)
+        return ExitUsage;
+    for (const QString &input : inputs) {
+        if (QFileInfo(input).isDir() && findCandidates({input}).isEmpty())
+            printError(QStringLiteral("%1: no plug-in file (*.so) in this folder").arg(escapedForTerminal(input)));
+    }
 
     QMap<QString, ScanResult> results;
     QStringList toScan;
+    // Taken before the scan: a file changed while it is scanned must not
+    // get the old file's result under its new stamp.
+    QHash<QString, QString> stamps;
     for (const QString &path : candidates) {
+        if (problems.badNames.contains(path)) {
+            ScanResult named;
+            named.path = path;
+            named.outcome = ScanOutcome::NonUtf8Name;
+            results.insert(path, named);
+            continue;
+        }
         ScanResult cached;
         const bool usable = !parser.isSet(rescanOption) && cache.lookup(path, &cached)
             && !(parser.isSet(retryOption)
                  && (cached.outcome == ScanOutcome::Crashed || cached.outcome == ScanOutcome::TimedOut));
-        if (usable)
+        if (usable) {
             results.insert(path, cached);
-        else
+        } else {
             toScan << path;
+            stamps.insert(path, fileStamp(path));
+        }
     }
 
     // No scanner is started for a file that none of them can load.
     QList<ScanResult> unstarted;
     const QHash<QString, QString> scannerOf = assignScanners(scanners, &toScan, &unstarted);
+    QString journalError;
     for (ScanResult result : unstarted) {
         result.scannedAt = QDateTime::currentDateTimeUtc();
         results.insert(result.path, result);
-        cache.insert(result);
+        if (!cache.insert(result, stamps.value(result.path), &message) && journalError.isEmpty())
+            journalError = message;
     }
 
     // A host reading the pipe sees each line as soon as it is known: what
     // the cache and the file headers tell first, then each scan as it ends.
-    auto writeLine = [](const QByteArray &line) {
-        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-        std::fflush(stdout);
+    // A line that cannot be written ends the run: nobody reads the rest.
+    QString outputError;
+    auto writeLine = [&outputError](const QByteArray &line) {
+        if (outputError.isEmpty())
+            writeStandardOutput(line, &outputError);
+        return outputError.isEmpty();
     };
     if (jsonLines) {
         for (const QString &path : candidates) {
-            if (results.contains(path))
-                writeLine(jsonLineResult(results.value(path)));
+            if (results.contains(path) && !writeLine(jsonLineResult(results.value(path))))
+                break;
         }
     }
 
-    ScanRunner runner({scanner, jobs, int(timeout * 1000),
+    ScanRunner runner({scanner, jobs, timeLimitMs,
                        [&scannerOf](const QString &path) { return scannerOf.value(path); }});
 
     // Signals only write a byte; the event loop turns it into a cancel.
@@ -274,26 +295,24 @@ int main(int argc, char *argv[])
         std::signal(sig, onSignal);
 
     Progress progress(int(toScan.size()), ::isatty(STDERR_FILENO));
-    QElapsedTimer sinceSave;
-    sinceSave.start();
-    bool cacheOk = true;
     runner.run(
         toScan,
         [&](const ScanResult &result) {
             results.insert(result.path, result);
-            cache.insert(result);
-            if (jsonLines)
-                writeLine(jsonLineResult(result));
+            if (!cache.insert(result, stamps.value(result.path), &message) && journalError.isEmpty())
+                journalError = message;
+            if (jsonLines && !writeLine(jsonLineResult(result)))
+                runner.cancel();
             progress.finished();
-            if (sinceSave.elapsed() >= kCacheWriteIntervalMs) {
-                cacheOk = cache.save(&message) && cacheOk;
-                sinceSave.restart();
-            }
         },
         [&](const QString &path) { progress.started(path); });
     progress.clear();
 
-    if (!cache.save(&message) || !cacheOk) {
+    // The results are in the cache once it is saved; until then, a failed
+    // append only cost them their safety from a kill.
+    if (!journalError.isEmpty())
+        printError(journalError);
+    if (!cache.save(&message)) {
         printError(message);
         return ExitCache;
     }
@@ -306,10 +325,14 @@ int main(int argc, char *argv[])
     const bool interrupted = runner.wasCancelled();
     if (jsonLines)
         writeLine(jsonLineSummary(ordered, scanner, interrupted));
-    else if (parser.isSet(jsonOption))
-        std::fputs(reportJson(ordered, scanner, interrupted).constData(), stdout);
     else
-        std::fputs(qPrintable(reportTable(ordered)), stdout);
+        writeStandardOutput(parser.isSet(jsonOption) ? reportJson(ordered, scanner, interrupted)
+                                                     : reportTable(ordered).toUtf8(),
+                            &outputError);
+    if (!outputError.isEmpty()) {
+        printError(outputError);
+        return ExitOutput;
+    }
     if (interrupted) {
         // What the next run will not scan again: entries from this run and,
         // under --rescan, earlier ones that still stand.

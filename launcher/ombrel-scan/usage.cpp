@@ -35,9 +35,10 @@ QString usageText(const QList<QCommandLineOption> &options, const QStringList &u
                            "else %1.\n\n"
                            "Exit code: 0 when the run completed, whatever the plug-ins did; 1 when a\n"
                            "file or folder given does not exist (the rest is scanned) or the cache\n"
-                           "knows nothing of --log's plug-in; 2 for bad usage or when no scanner is\n"
-                           "found; 3 when the cache cannot be written; 130 when interrupted (the cache\n"
-                           "keeps every finished scan).\n")
+                           "knows nothing of --log's plug-in; 2 for bad usage, a folder named that\n"
+                           "cannot be read, or when no scanner is found; 3 when the cache cannot be\n"
+                           "written; 4 when the report cannot be written; 130 when interrupted (the\n"
+                           "cache keeps every finished scan).\n")
                 .arg(usualFolders.join(QStringLiteral(", ")));
     return text;
 }

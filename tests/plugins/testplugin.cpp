@@ -200,11 +200,26 @@ void fill(void *buffer, const std::string &text)
         + (sameTime ? " time=same" : " time=differ") + " others=" + std::to_string(others);
 }
 
+// Writes lines to both standard streams for as long as it is let run.
+[[noreturn]] [[maybe_unused]] void floodOutput()
+{
+    std::string lines;
+    while (lines.size() < 65536)
+        lines += "flooding the host with output, line after line after line\n";
+    for (;;) {
+        [[maybe_unused]] const ssize_t out = ::write(STDOUT_FILENO, lines.data(), lines.size());
+        [[maybe_unused]] const ssize_t err = ::write(STDERR_FILENO, lines.data(), lines.size());
+    }
+}
+
 [[maybe_unused]] Vst2::AEffect *createEffect([[maybe_unused]] Vst2::HostCallback host)
 {
     trace("entry");
 #if defined(TP_END_IN_ENTRY)
     TP_END_PROCESS();
+#endif
+#if defined(TP_FLOOD_OUTPUT)
+    floodOutput();
 #endif
 #if defined(TP_ENTRY_RETURNS_NULL)
     return nullptr;
@@ -224,6 +239,10 @@ void fill(void *buffer, const std::string &text)
     texts.name = timeFromThreads(host);
 #elif defined(TP_UNTERMINATED_NAMES)
     texts = {"N", "V", "P"};
+#elif defined(TP_CONTROL_NAMES)
+    // Would clear a terminal, colour it and forge a row of a table.
+    texts.name = "Evil\x1b[2J\x1b[31mRed";
+    texts.vendor = "Ven\tdor\nforged row\r";
 #elif defined(TP_LATIN1_NAMES)
     texts.name = "Caf\xe9 \xb5-Gain";
     texts.vendor = "M\xfcller & S\xf6hne";
