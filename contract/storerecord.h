@@ -7,13 +7,34 @@
 // How a plug-in's record sits in the result store: the seven keys of its
 // group, in writing order, and how a host reads the group back.
 namespace StoreKey {
-inline QString name() { return QStringLiteral("name"); }
-inline QString pluginfn() { return QStringLiteral("pluginfn"); }
-inline QString instrument() { return QStringLiteral("instrument"); }
-inline QString vendor() { return QStringLiteral("vendor"); }
-inline QString inchans() { return QStringLiteral("inchans"); }
-inline QString outchans() { return QStringLiteral("outchans"); }
-inline QString type() { return QStringLiteral("type"); }
+inline QString name()
+{
+    return QStringLiteral("name");
+}
+inline QString pluginfn()
+{
+    return QStringLiteral("pluginfn");
+}
+inline QString instrument()
+{
+    return QStringLiteral("instrument");
+}
+inline QString vendor()
+{
+    return QStringLiteral("vendor");
+}
+inline QString inchans()
+{
+    return QStringLiteral("inchans");
+}
+inline QString outchans()
+{
+    return QStringLiteral("outchans");
+}
+inline QString type()
+{
+    return QStringLiteral("type");
+}
 } // namespace StoreKey
 
 // The store file of a scanner started with XDG_CONFIG_HOME set to

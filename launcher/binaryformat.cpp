@@ -110,7 +110,7 @@ BinaryFormat machO(const QByteArray &head)
     const int entrySize = big == kUniversal ? 20 : 32;
     if (count == 0 || count > 30 || 8 + qint64(count) * entrySize > head.size())
         return {};
-    BinaryFormat format {Container::MachO, {}};
+    BinaryFormat format{Container::MachO, {}};
     for (quint32 i = 0; i < count; ++i)
         format.architectures << machOArchitecture(readUint(head, 8 + int(i) * entrySize, 4, true));
     return format;

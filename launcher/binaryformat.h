@@ -12,9 +12,9 @@ class QIODevice;
 
 enum class Container {
     Unreadable, // could not be opened or read: left to a scanner to report
-    None, // no executable format: text, empty, anything else
+    None,       // no executable format: text, empty, anything else
     Elf,
-    Pe, // Windows
+    Pe,    // Windows
     MachO, // macOS; a universal file lists several architectures
 };
 
@@ -24,7 +24,7 @@ enum class Cpu { Other, X86, Arm, PowerPC, Mips, RiscV, S390, Sparc, LoongArch, 
 struct Architecture
 {
     Cpu cpu = Cpu::Other;
-    int bits = 0; // 32 or 64; 0 where the format does not say
+    int bits = 0;        // 32 or 64; 0 where the format does not say
     quint32 machine = 0; // the format's own number, for Cpu::Other
 
     bool operator==(const Architecture &other) const

@@ -30,7 +30,7 @@ QString librarySuffix()
 QString fileIdentity(const QString &path)
 {
 #if defined(Q_OS_UNIX)
-    struct stat info {};
+    struct stat info = {};
     if (::stat(QFile::encodeName(path).constData(), &info) == 0)
         return QString::number(qulonglong(info.st_dev)) + QLatin1Char(':') + QString::number(qulonglong(info.st_ino));
 #endif
@@ -68,7 +68,7 @@ public:
 private:
     void walk(const QByteArray &folder, bool given)
     {
-        struct stat info {};
+        struct stat info = {};
         if (::stat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
             return;
         const QPair<quint64, quint64> identity(quint64(info.st_dev), quint64(info.st_ino));
@@ -87,11 +87,11 @@ private:
             if (name == "." || name == "..")
                 continue;
             const QByteArray path = folder.endsWith('/') ? folder + name : folder + '/' + name;
-            struct stat target {};
+            struct stat target = {};
             if (::stat(path.constData(), &target) != 0)
                 continue; // a dangling link: nothing to scan
             if (S_ISDIR(target.st_mode)) {
-                struct stat link {};
+                struct stat link = {};
                 if (::lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode))
                     m_linked.append(path);
                 else
@@ -119,7 +119,11 @@ QString escapeFileName(const QByteArray &name)
     QString shown;
     for (int i = 0; i < name.size();) {
         const uchar lead = uchar(name.at(i));
-        const int length = lead < 0x80 ? 1 : (lead & 0xe0) == 0xc0 ? 2 : (lead & 0xf0) == 0xe0 ? 3 : (lead & 0xf8) == 0xf0 ? 4 : 0;
+        const int length = lead < 0x80 ? 1
+            : (lead & 0xe0) == 0xc0    ? 2
+            : (lead & 0xf0) == 0xe0    ? 3
+            : (lead & 0xf8) == 0xf0    ? 4
+                                       : 0;
         const QByteArray sequence = name.mid(i, qMax(length, 1));
         const QString decoded = QString::fromUtf8(sequence);
         // What does not come back as the same bytes is not valid UTF-8
@@ -175,7 +179,7 @@ QStringList usualPluginFolders()
     return QStringList{home + QStringLiteral("/Library/Audio/Plug-Ins/VST"),
                        QStringLiteral("/Library/Audio/Plug-Ins/VST")};
 #else
-    return QStringList{home + QStringLiteral("/.vst"),      home + QStringLiteral("/.lxvst"),
+    return QStringList{home + QStringLiteral("/.vst"),       home + QStringLiteral("/.lxvst"),
                        QStringLiteral("/usr/lib/vst"),       QStringLiteral("/usr/lib/lxvst"),
                        QStringLiteral("/usr/local/lib/vst"), QStringLiteral("/usr/local/lib/lxvst")};
 #endif

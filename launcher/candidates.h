@@ -10,8 +10,8 @@ struct CandidateProblems
 {
     struct Folder
     {
-        QString path;   // shown with escapeFileName()
-        QString reason; // the system's reason
+        QString path;       // shown with escapeFileName()
+        QString reason;     // the system's reason
         bool given = false; // named on the command line, not found in a walk
     };
     QList<Folder> unreadableFolders;

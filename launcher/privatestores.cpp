@@ -25,16 +25,16 @@ QString systemError(int error)
 // can be taken. Only our own are looked at; others' we could not remove.
 void removeStaleRunFolders(const QString &base)
 {
-    const QStringList names =
-        QDir(base).entryList({QString::fromLatin1(kRunPrefix) + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden);
+    const QStringList names
+        = QDir(base).entryList({QString::fromLatin1(kRunPrefix) + QLatin1Char('*')}, QDir::Dirs | QDir::Hidden);
     for (const QString &name : names) {
         const QString folder = base + QLatin1Char('/') + name;
-        struct stat info {};
+        struct stat info = {};
         if (::lstat(QFile::encodeName(folder).constData(), &info) != 0 || info.st_uid != ::getuid()
             || !S_ISDIR(info.st_mode))
             continue;
-        const int fd = ::open(QFile::encodeName(folder + QLatin1String(kLockName)).constData(),
-                              O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+        const int fd
+            = ::open(QFile::encodeName(folder + QLatin1String(kLockName)).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
         // A run folder only ever gets its name with its lock file in it:
         // one without has been half removed already.
         if (fd < 0 && errno != ENOENT)

@@ -38,16 +38,16 @@ QString elided(const QString &text)
 
 int countOf(const QList<ScanResult> &results, ScanOutcome outcome)
 {
-    return int(std::count_if(results.begin(), results.end(),
-                             [outcome](const ScanResult &r) { return r.outcome == outcome; }));
+    return int(
+        std::count_if(results.begin(), results.end(), [outcome](const ScanResult &r) { return r.outcome == outcome; }));
 }
 
 } // namespace
 
 QString reportTable(const QList<ScanResult> &results)
 {
-    const QStringList header = {QStringLiteral("name"),    QStringLiteral("vendor"),  QStringLiteral("kind"),
-                                QStringLiteral("in/out"),  QStringLiteral("outcome"), QStringLiteral("path")};
+    const QStringList header = {QStringLiteral("name"),   QStringLiteral("vendor"),  QStringLiteral("kind"),
+                                QStringLiteral("in/out"), QStringLiteral("outcome"), QStringLiteral("path")};
     QList<QStringList> rows{header};
     for (const ScanResult &r : results) {
         const bool ok = r.outcome == ScanOutcome::Ok;
@@ -56,7 +56,8 @@ QString reportTable(const QList<ScanResult> &results)
                             ok ? (r.info.instrument ? QStringLiteral("instrument") : QStringLiteral("effect"))
                                : QStringLiteral("-"),
                             ok ? QStringLiteral("%1/%2").arg(r.info.inchans).arg(r.info.outchans) : QStringLiteral("-"),
-                            escapedForTerminal(outcomeText(r)), escapedForTerminal(r.path)};
+                            escapedForTerminal(outcomeText(r)),
+                            escapedForTerminal(r.path)};
     }
     QVector<int> widths(header.size(), 0);
     for (const QStringList &row : rows) {

@@ -37,8 +37,7 @@ public:
         : m_fd(fd)
     {
         if (m_fd >= 0) {
-            while (::flock(m_fd, operation) != 0 && errno == EINTR) {
-            }
+            while (::flock(m_fd, operation) != 0 && errno == EINTR) { }
         }
     }
     ~JournalLock()
@@ -82,8 +81,7 @@ QString fileStamp(const QString &path)
     const QFileInfo info(path);
     if (!info.exists())
         return QString();
-    return QString::number(info.size()) + QLatin1Char(':')
-        + QString::number(info.lastModified().toMSecsSinceEpoch());
+    return QString::number(info.size()) + QLatin1Char(':') + QString::number(info.lastModified().toMSecsSinceEpoch());
 }
 
 QString scannerIdentity(const QString &scannerPath)
@@ -143,9 +141,10 @@ bool ScanCache::readCache(QHash<QString, QJsonObject> *entries, QString *problem
         || root.value(QStringLiteral("version")).toInt() != kFormatVersion
         || !root.value(QStringLiteral("entries")).isObject()) {
         *problem = QStringLiteral("%1 is not a cache file of this version%2")
-                       .arg(m_file, error.error != QJsonParseError::NoError
-                                        ? QStringLiteral(" (") + error.errorString() + QLatin1Char(')')
-                                        : QString());
+                       .arg(m_file,
+                            error.error != QJsonParseError::NoError
+                                ? QStringLiteral(" (") + error.errorString() + QLatin1Char(')')
+                                : QString());
         return false;
     }
     const QJsonObject stored = root.value(QStringLiteral("entries")).toObject();
@@ -295,7 +294,8 @@ bool ScanCache::find(const QString &path, ScanResult *result) const
         const QString absolute = QFileInfo(path).absoluteFilePath();
         for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
             const QFileInfo entry(it.key());
-            if (entry.absoluteFilePath() == absolute || (!canonical.isEmpty() && entry.canonicalFilePath() == canonical)) {
+            if (entry.absoluteFilePath() == absolute
+                || (!canonical.isEmpty() && entry.canonicalFilePath() == canonical)) {
                 key = it.key();
                 break;
             }

@@ -80,7 +80,7 @@ ScannerSet findScanners(const QString &given, const QString &launcherPath)
         if (path.isEmpty())
             set.absentCompanions << place.folder;
         else
-            set.companions << InstalledScanner {path, elfFor(place.architecture)};
+            set.companions << InstalledScanner{path, elfFor(place.architecture)};
     }
     return set;
 }

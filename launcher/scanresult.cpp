@@ -95,8 +95,7 @@ bool fromJson(const QJsonObject &object, ScanResult *result)
 {
     ScanResult parsed;
     parsed.path = object.value(QStringLiteral("path")).toString();
-    if (parsed.path.isEmpty()
-        || !outcomeFromName(object.value(QStringLiteral("outcome")).toString(), &parsed.outcome))
+    if (parsed.path.isEmpty() || !outcomeFromName(object.value(QStringLiteral("outcome")).toString(), &parsed.outcome))
         return false;
     parsed.milliseconds = qint64(object.value(QStringLiteral("milliseconds")).toDouble());
     parsed.info.name = object.value(QStringLiteral("name")).toString();

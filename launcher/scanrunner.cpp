@@ -73,7 +73,10 @@ public:
 
 protected:
 #if defined(Q_OS_UNIX) && QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    void setupChildProcess() override { prepareScannerChild(m_launcher); }
+    void setupChildProcess() override
+    {
+        prepareScannerChild(m_launcher);
+    }
 
 private:
     qint64 m_launcher = QCoreApplication::applicationPid();
@@ -225,10 +228,8 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
             // can, and kept only as far as ScannerOutput keeps it.
             QObject::connect(job->process, &QProcess::readyReadStandardError, job->process,
                              [raw] { raw->output.append(raw->process->readAllStandardError()); });
-            QObject::connect(job->process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished),
-                             job->process, [raw, &finish](int code, QProcess::ExitStatus status) {
-                                 finish(raw, code, status);
-                             });
+            QObject::connect(job->process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), job->process,
+                             [raw, &finish](int code, QProcess::ExitStatus status) { finish(raw, code, status); });
             job->limit.setSingleShot(true);
             job->limit.setTimerType(Qt::PreciseTimer); // a coarse timer may fire 5% early
             QObject::connect(&job->limit, &QTimer::timeout, [raw] {

@@ -10,9 +10,9 @@
 
 struct RunnerOptions
 {
-    QString scanner;          // path of the scanner executable
-    int jobs = 1;             // scanner processes at once
-    int timeLimitMs = 30000;  // per plug-in; a scanner still running then is killed
+    QString scanner;                                        // path of the scanner executable
+    int jobs = 1;                                           // scanner processes at once
+    int timeLimitMs = 30000;                                // per plug-in; a scanner still running then is killed
     std::function<QString(const QString &path)> scannerFor; // when set, picks the scanner per plug-in
 };
 

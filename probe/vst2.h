@@ -20,10 +20,10 @@ namespace Vst2 {
 
 struct AEffect;
 
-using HostCallback = intptr_t(VST2_CALL *)(AEffect *effect, int32_t opcode, int32_t index,
-                                           intptr_t value, void *ptr, float opt);
-using DispatcherProc = intptr_t(VST2_CALL *)(AEffect *effect, int32_t opcode, int32_t index,
-                                             intptr_t value, void *ptr, float opt);
+using HostCallback
+    = intptr_t(VST2_CALL *)(AEffect *effect, int32_t opcode, int32_t index, intptr_t value, void *ptr, float opt);
+using DispatcherProc
+    = intptr_t(VST2_CALL *)(AEffect *effect, int32_t opcode, int32_t index, intptr_t value, void *ptr, float opt);
 using EntryPoint = AEffect *(VST2_CALL *)(HostCallback host);
 
 // Only the leading part of the record is declared: the probe reads nothing

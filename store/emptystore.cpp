@@ -7,8 +7,8 @@
 
 void emptyStore(QSettings &store, const QString &scannedPath)
 {
-    const bool holdsScannedPath =
-        !scannedPath.isEmpty() && store.childGroups().contains(settingsKeyForPath(scannedPath));
+    const bool holdsScannedPath
+        = !scannedPath.isEmpty() && store.childGroups().contains(settingsKeyForPath(scannedPath));
     store.clear();
     if (holdsScannedPath)
         store.sync();

@@ -173,7 +173,8 @@ bool probe(const std::string &path, Record &record)
 
 std::string iniValue(const std::string &value)
 {
-    if (value.find_first_of(";,=\"\\\n") == std::string::npos && (value.empty() || (value.front() != ' ' && value.back() != ' ')))
+    if (value.find_first_of(";,=\"\\\n") == std::string::npos
+        && (value.empty() || (value.front() != ' ' && value.back() != ' ')))
         return value;
     std::string quoted = "\"";
     for (char c : value) {
@@ -222,6 +223,7 @@ int main(int argc, char *argv[])
         return 5;
     }
     std::fprintf(stderr, "\"%s\" \"%s\"\n", path.c_str(), record.name.c_str());
+    // clang-format off
     const std::string ini = "[" + groupKey(path) + "]\n"
         + "inchans=" + std::to_string(record.ins) + "\n"
         + "instrument=" + (record.instrument ? "true" : "false") + "\n"
@@ -230,6 +232,7 @@ int main(int argc, char *argv[])
         + "pluginfn=" + iniValue(path) + "\n"
         + "type=VST\n"
         + "vendor=" + iniValue(record.vendor) + "\n";
+    // clang-format on
     const bool stored = writeStore(ini);
     std::fputs(stored ? "\"OK\"\n" : "\"Unknown failure state\"\n", stderr);
     return stored ? 0 : 5;

@@ -123,12 +123,13 @@ int main(int argc, char *argv[])
 
     // Each description names the default in force, as --help shows it.
     const QString processors = QString::number(defaultJobs());
-    const QCommandLineOption jobsOption({QStringLiteral("j"), QStringLiteral("jobs")},
-                                        QStringLiteral("scans at once, 1 to 1024 (default: %1, the number of processors)").arg(processors),
-                                        QStringLiteral("n"), processors);
-    const QCommandLineOption timeoutOption(QStringLiteral("timeout"),
-                                           QStringLiteral("a scan still running then is killed; 0.1 to 86400 (default: 30)"),
-                                           QStringLiteral("seconds"), QStringLiteral("30"));
+    const QCommandLineOption jobsOption(
+        {QStringLiteral("j"), QStringLiteral("jobs")},
+        QStringLiteral("scans at once, 1 to 1024 (default: %1, the number of processors)").arg(processors),
+        QStringLiteral("n"), processors);
+    const QCommandLineOption timeoutOption(
+        QStringLiteral("timeout"), QStringLiteral("a scan still running then is killed; 0.1 to 86400 (default: 30)"),
+        QStringLiteral("seconds"), QStringLiteral("30"));
     const QCommandLineOption rescanOption(QStringLiteral("rescan"), QStringLiteral("scan every file again"));
     const QCommandLineOption retryOption(QStringLiteral("retry-failed"),
                                          QStringLiteral("scan crashed and timed-out plug-ins again"));
@@ -151,9 +152,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
                                         QStringLiteral("show this help"));
     const QCommandLineOption versionOption(QStringLiteral("version"), QStringLiteral("show the program's version"));
-    const QList<QCommandLineOption> options{jobsOption,    timeoutOption, rescanOption, retryOption,
-                                            jsonOption,    jsonLinesOption, cacheOption, scannerOption,
-                                            logOption,     helpOption,    versionOption};
+    const QList<QCommandLineOption> options{jobsOption, timeoutOption,   rescanOption, retryOption,
+                                            jsonOption, jsonLinesOption, cacheOption,  scannerOption,
+                                            logOption,  helpOption,      versionOption};
     QCommandLineParser parser;
     parser.addOptions(options);
     if (!parser.parse(QCoreApplication::arguments())) {
@@ -215,8 +216,8 @@ int main(int argc, char *argv[])
         inputs << input;
     }
     CandidateProblems problems;
-    const QStringList candidates = findCandidates(
-        parser.positionalArguments().isEmpty() ? defaultPluginFolders() : inputs, &problems);
+    const QStringList candidates
+        = findCandidates(parser.positionalArguments().isEmpty() ? defaultPluginFolders() : inputs, &problems);
     bool givenUnreadable = false;
     for (const CandidateProblems::Folder &folder : problems.unreadableFolders) {
         printError(QStringLiteral("cannot read folder %1 (%2)").arg(escapedForTerminal(folder.path), folder.reason));
@@ -281,8 +282,8 @@ int main(int argc, char *argv[])
         }
     }
 
-    ScanRunner runner({scanner, jobs, timeLimitMs,
-                       [&scannerOf](const QString &path) { return scannerOf.value(path); }});
+    ScanRunner runner(
+        {scanner, jobs, timeLimitMs, [&scannerOf](const QString &path) { return scannerOf.value(path); }});
 
     // Signals only write a byte; the event loop turns it into a cancel.
     if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {

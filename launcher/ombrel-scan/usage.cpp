@@ -28,8 +28,7 @@ QString usageText(const QList<QCommandLineOption> &options, const QStringList &u
         // Continuation lines of a description are indented under its start.
         QString description = option.description();
         description.replace(QLatin1Char('\n'), QLatin1Char('\n') + QString(width + 4, QLatin1Char(' ')));
-        text += QStringLiteral("  ") + optionSyntax(option).leftJustified(width + 2) + description
-            + QLatin1Char('\n');
+        text += QStringLiteral("  ") + optionSyntax(option).leftJustified(width + 2) + description + QLatin1Char('\n');
     }
     text += QStringLiteral("\nWithout a file or folder, scans the folders in VST_PATH (separated by ':'),\n"
                            "else %1.\n\n"

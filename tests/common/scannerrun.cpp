@@ -2,8 +2,8 @@
 
 #include <QSettings>
 
-ScanRun runScanner(const QStringList &args, const QString &configHome,
-                   const QProcessEnvironment &extraEnv, const QString &workingDirectory, int timeoutMs)
+ScanRun runScanner(const QStringList &args, const QString &configHome, const QProcessEnvironment &extraEnv,
+                   const QString &workingDirectory, int timeoutMs)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
@@ -36,8 +36,7 @@ QProcessEnvironment asanOptions(const QString &options)
 {
     const QString inherited = QProcessEnvironment::systemEnvironment().value(QStringLiteral("ASAN_OPTIONS"));
     QProcessEnvironment env;
-    env.insert(QStringLiteral("ASAN_OPTIONS"),
-               inherited.isEmpty() ? options : inherited + QLatin1Char(':') + options);
+    env.insert(QStringLiteral("ASAN_OPTIONS"), inherited.isEmpty() ? options : inherited + QLatin1Char(':') + options);
     return env;
 }
 

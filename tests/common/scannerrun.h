@@ -11,7 +11,7 @@ struct ScanRun
 {
     QProcess::ExitStatus exitStatus = QProcess::CrashExit;
     int exitCode = -1;
-    bool timedOut = false; // still running after the time bound, then killed
+    bool timedOut = false;   // still running after the time bound, then killed
     QStringList stderrLines; // decoded as UTF-8, one entry per line
     QByteArray stdoutBytes;
 };

@@ -166,7 +166,6 @@ private:
         return false;
     }
 
-
     // Alive and not a zombie: a scanner of a dead launcher may wait for
     // a reaper that a container does not have.
     static bool running(qint64 pid)
@@ -181,7 +180,8 @@ private:
         for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
             QFile cmdline("/proc/" + pid + "/cmdline");
             QFile stat("/proc/" + pid + "/stat");
-            if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(pathEnd) && stat.open(QIODevice::ReadOnly)
+            if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(pathEnd)
+                && stat.open(QIODevice::ReadOnly)
                 && stat.readAll().split(')').last().split(' ').value(2).toLongLong() == launcher)
                 return pid.toLongLong();
         }
@@ -221,9 +221,11 @@ private Q_SLOTS:
 
     void outcomes_data()
     {
+        // clang-format off
         QTest::addColumn<int>("jobs");
         QTest::newRow("-j 1") << 1;
         QTest::newRow("-j 4") << 4;
+        // clang-format on
     }
 
     void outcomes()
@@ -292,13 +294,13 @@ private Q_SLOTS:
         QCOMPARE(scannedPaths(scanLibrary(cache).report), QStringList{"effect.so"});
 
         // Crashed and timed-out plug-ins only when asked.
-        QCOMPARE(scannedPaths(scanLibrary(cache, {"--retry-failed"}).report),
-                 (QStringList{"crash.so", "zz_hang.so"}));
+        QCOMPARE(scannedPaths(scanLibrary(cache, {"--retry-failed"}).report), (QStringList{"crash.so", "zz_hang.so"}));
         QCOMPARE(scanLibrary(cache, {"--rescan"}).report.value("scanned").toInt(), kLibrarySize);
     }
 
     void interruptedRunKeepsFinishedScans_data()
     {
+        // clang-format off
         QTest::addColumn<int>("signal");
         QTest::addColumn<bool>("rescan");
         QTest::addColumn<QString>("message");
@@ -310,6 +312,7 @@ private Q_SLOTS:
                                           << QStringList();
         QTest::newRow("killed") << int(SIGKILL) << false << QString() // saves nothing on the way out
                                 << QStringList{"zz_hang.so"};
+        // clang-format on
     }
 
     void interruptedRunKeepsFinishedScans()
@@ -416,8 +419,7 @@ private Q_SLOTS:
         if (root) {
             QFile filler(folder + "/filler");
             QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
-            while (filler.write(QByteArray(4096, 'x')) > 0) {
-            }
+            while (filler.write(QByteArray(4096, 'x')) > 0) { }
         } else {
             QVERIFY(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
         }
@@ -498,12 +500,14 @@ private Q_SLOTS:
 
     void corruptCacheIsRebuilt_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("contents");
         QTest::newRow("not json") << QByteArray("{\"version\": 1, \"entr");
         QTest::newRow("binary") << QByteArray("\x00\xff\x13garbage", 10);
         QTest::newRow("wrong shape") << QByteArray("[1, 2, 3]");
         QTest::newRow("other version") << QByteArray("{\"version\": 99, \"entries\": {}}");
         QTest::newRow("bad entries") << QByteArray("{\"version\": 1, \"entries\": {\"/x\": 5, \"/y\": {\"result\": 3}}}");
+        // clang-format on
     }
 
     void corruptCacheIsRebuilt()
@@ -523,6 +527,7 @@ private Q_SLOTS:
 
     void usageAndCacheErrors_data()
     {
+        // clang-format off
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("message");
@@ -540,6 +545,7 @@ private Q_SLOTS:
         QTest::newRow("unknown option") << QStringList{"--fast"} << 2 << "fast";
         QTest::newRow("no scanner") << QStringList{"--scanner", "/nonexistent/scanner"} << 2 << "no scanner found";
         QTest::newRow("cache under a file") << QStringList{"--cache", "%L/notes.so/cache.json"} << 3 << "cannot";
+        // clang-format on
     }
 
     void usageAndCacheErrors()
@@ -556,6 +562,7 @@ private Q_SLOTS:
     // scanned, and the run ends with 1 once the rest is done.
     void givenPaths_data()
     {
+        // clang-format off
         QTest::addColumn<QStringList>("paths");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("err");
@@ -567,6 +574,7 @@ private Q_SLOTS:
         QTest::newRow("folder without plug-ins") << QStringList{"%L/sub", "%D/empty"} << 0
                                                  << "ombrel-scan: %D/empty: no plug-in file (*.so) in this folder\n"
                                                  << 1;
+        // clang-format on
     }
 
     void givenPaths()
@@ -627,14 +635,16 @@ private Q_SLOTS:
         const Run help = launch({"--help"}, env);
         QCOMPARE(help.exitCode, 0);
         for (const QString &expected :
-             {m_dir.path() + "/xdg-cache/Kestrune/ombrel-scan-cache.json", QFileInfo(LAUNCHER_PATH).path() + "/OmbrelPluginScanner",
-              QStringLiteral("VST_PATH"), QStringLiteral("/usr/lib/vst"), QStringLiteral("(default: 30)"),
+             {m_dir.path() + "/xdg-cache/Kestrune/ombrel-scan-cache.json",
+              QFileInfo(LAUNCHER_PATH).path() + "/OmbrelPluginScanner", QStringLiteral("VST_PATH"),
+              QStringLiteral("/usr/lib/vst"), QStringLiteral("(default: 30)"),
               QStringLiteral("(default: %1,").arg(QThread::idealThreadCount())})
             QVERIFY2(help.out.contains(expected), qPrintable(expected + " not in:\n" + help.out));
         QVERIFY(!help.out.contains("help-all"));
         const Run version = launch({"--version"});
         QCOMPARE(version.exitCode, 0);
-        QVERIFY2(QRegularExpression("^ombrel-scan \\d+\\.\\d+\\.\\d+\n$").match(version.out).hasMatch(), qPrintable(version.out));
+        QVERIFY2(QRegularExpression("^ombrel-scan \\d+\\.\\d+\\.\\d+\n$").match(version.out).hasMatch(),
+                 qPrintable(version.out));
     }
 
     void vstPathIsTheDefault()
@@ -652,9 +662,10 @@ private Q_SLOTS:
             QSKIP("needs script(1) to give the launcher a terminal");
         const QString effect = m_library + "/effect.so";
         QProcess process;
-        process.start("/usr/bin/script", {"-qec", QStringLiteral("'%1' --cache '%2' '%3'")
-                                                      .arg(LAUNCHER_PATH, cacheFile("terminal"), effect),
-                                          "/dev/null"});
+        process.start("/usr/bin/script",
+                      {"-qec",
+                       QStringLiteral("'%1' --cache '%2' '%3'").arg(LAUNCHER_PATH, cacheFile("terminal"), effect),
+                       "/dev/null"});
         QVERIFY(process.waitForFinished(60000));
         const QByteArray screen = process.readAllStandardOutput();
         QVERIFY2(screen.contains("\r\x1b[K[1/1] ") && screen.contains("Test Effect"), screen.constData());
@@ -718,12 +729,14 @@ private Q_SLOTS:
 
     void reportThatCannotBeWritten_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("output");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<int>("signal");
         QTest::addColumn<QString>("message");
         QTest::newRow("full device") << "/dev/full" << 4 << 0 << "cannot write the report to standard output (";
         QTest::newRow("closed pipe") << "" << -1 << int(SIGPIPE) << "";
+        // clang-format on
     }
 
     void reportThatCannotBeWritten()
@@ -738,8 +751,8 @@ private Q_SLOTS:
             ::close(pipeEnds[0]); // nobody reads
             output = QStringLiteral("&%1").arg(pipeEnds[1]);
         }
-        const Run run = launch({"--json", "--cache", cacheFile("output"), m_library + "/effect.so"}, {},
-                               "exec >" + output);
+        const Run run
+            = launch({"--json", "--cache", cacheFile("output"), m_library + "/effect.so"}, {}, "exec >" + output);
         if (pipeEnds[1] >= 0)
             ::close(pipeEnds[1]);
         QCOMPARE(run.exitCode, exitCode);
@@ -778,13 +791,14 @@ private Q_SLOTS:
         if (!runAs.isEmpty() && QStandardPaths::findExecutable("setpriv").isEmpty())
             QSKIP("needs setpriv to run as someone who can be refused");
         QTemporaryDir open;
-        QVERIFY(QFile::setPermissions(open.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
-                                                       | QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::WriteOther));
+        QVERIFY(QFile::setPermissions(open.path(),
+                                      QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                                          | QFileDevice::ReadOther | QFileDevice::ExeOther | QFileDevice::WriteOther));
         const QString walk = open.path() + "/walk";
         copyPlugin("good_effect", "real/a.so", walk);
         copyPlugin("good_effect", "vendor/b.so", open.path());
         copyPlugin("good_effect", "locked/c.so", walk);
-        QVERIFY(QFile::link(walk + "/real", walk + "/a-link"));        // sorts first, walked as real/
+        QVERIFY(QFile::link(walk + "/real", walk + "/a-link"));           // sorts first, walked as real/
         QVERIFY(QFile::link(open.path() + "/vendor", walk + "/outside")); // only reachable so
         QVERIFY(QFile::link(walk, walk + "/real/loop"));
         QVERIFY(QFile::copy(testPluginPath("good_effect"), walk + "/bad.so"));
@@ -811,7 +825,7 @@ private Q_SLOTS:
     {
         const Run run = launch({"--cache", cacheFile("table"), m_library + "/effect.so", m_library + "/Kontakt/k.so"});
         QCOMPARE(run.exitCode, 0);
-        QVERIFY(run.err.isEmpty()); // no progress line when stderr is not a terminal
+        QVERIFY(run.err.isEmpty());    // no progress line when stderr is not a terminal
         QVERIFY(run.report.isEmpty()); // a table, not JSON
         const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), 5); // header, two rows, summary, where to look for why
@@ -824,6 +838,7 @@ private Q_SLOTS:
     // that ends exactly so.
     void verdictOnScannerEnds_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("script");
         QTest::addColumn<QString>("outcome");
         QTest::addColumn<int>("exitCode");
@@ -838,6 +853,7 @@ private Q_SLOTS:
                                           << "banned" << 5;
         QTest::newRow("5 alone") << "exit 5" << "not-a-plugin" << 5;
         QTest::newRow("killed by a signal") << "kill -ABRT $$" << "crashed" << 0;
+        // clang-format on
     }
 
     void verdictOnScannerEnds()
@@ -846,8 +862,8 @@ private Q_SLOTS:
         QFETCH(QString, outcome);
         QFETCH(int, exitCode);
         const QString scanner = standIn(script);
-        const Run run = launch({"--json", "--rescan", "--scanner", scanner, "--cache", cacheFile("stand-in"),
-                                m_library + "/effect.so"});
+        const Run run = launch(
+            {"--json", "--rescan", "--scanner", scanner, "--cache", cacheFile("stand-in"), m_library + "/effect.so"});
         QCOMPARE(run.exitCode, 0);
         const QJsonObject plugin = byPath(run.report).value(m_library + "/effect.so");
         QCOMPARE(plugin.value("outcome").toString(), outcome);
@@ -871,7 +887,8 @@ private Q_SLOTS:
         QStringList caches{cacheFile("schema")};
         for (const QString &script : {QStringLiteral("exit 3"), QStringLiteral("exit 42")}) {
             const QString cache = cacheFile("schema-" + QString::number(qHash(script)));
-            const Run run = launch({"--json", "--scanner", standIn(script), "--cache", cache, m_library + "/effect.so"});
+            const Run run
+                = launch({"--json", "--scanner", standIn(script), "--cache", cache, m_library + "/effect.so"});
             reports << writeFile("report-" + QString::number(qHash(script)) + ".json", run.out);
             caches << cache;
         }
@@ -889,9 +906,11 @@ private Q_SLOTS:
         ::close(bad);
         reports << writeFile("report-odd.json", launch({"--json", "--cache", cacheFile("schema-odd"), odd}).out);
         ::unlink(QFile::encodeName(odd).append("/caf\xe9.so").constData()); // Qt could not remove it
-        const Run lines = launch({"--json-lines", "--rescan", "--timeout", "1", "--cache", cacheFile("schema"), m_library});
+        const Run lines
+            = launch({"--json-lines", "--rescan", "--timeout", "1", "--cache", cacheFile("schema"), m_library});
         QStringList seen = validate("report", reports) + validate("cache", caches);
-        QCOMPARE(validate("lines", {writeFile("schema-library.jsonl", lines.out)}), validate("report", reports.mid(0, 1)));
+        QCOMPARE(validate("lines", {writeFile("schema-library.jsonl", lines.out)}),
+                 validate("report", reports.mid(0, 1)));
         seen.removeDuplicates();
         seen.sort();
         QStringList all;

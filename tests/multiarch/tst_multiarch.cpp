@@ -89,7 +89,7 @@ QMap<QString, QJsonObject> scan(const QString &launcher, const QStringList &args
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("ASAN_OPTIONS"), asanOptions(QStringLiteral("detect_leaks=0")).value("ASAN_OPTIONS"));
     process.setProcessEnvironment(env);
-    process.start(launcher, QStringList {"--json"} + args);
+    process.start(launcher, QStringList{"--json"} + args);
     QMap<QString, QJsonObject> plugins;
     if (!process.waitForFinished(120000) || process.exitCode() != 0) {
         qWarning() << process.readAllStandardError();
@@ -143,6 +143,7 @@ private Q_SLOTS:
 
     void formats_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<QString>("described"); // empty: no executable format
         // Real ELF files, text and empty files are in the folder scanned below.
@@ -158,6 +159,7 @@ private Q_SLOTS:
         QTest::newRow("Mach-O big-endian PowerPC") << machO(0xfeedface, 18, true) << "macOS, 32-bit PowerPC";
         QTest::newRow("universal") << universal({kX86_64, kArm64}) << "macOS, 64-bit x86 + 64-bit ARM";
         QTest::newRow("Java class") << (number(0xcafebabe, 4, true) + number(52, 4, true)) << "";
+        // clang-format on
     }
 
     void formats()
@@ -181,7 +183,7 @@ private Q_SLOTS:
                     twins.end());
         const QMap<QString, QJsonObject> plugins
             = scan(LAUNCHER_PATH,
-                   QStringList {"--cache", m_dir.path() + "/built.json", m_dir.path() + "/crafted", kFetched} + twins);
+                   QStringList{"--cache", m_dir.path() + "/built.json", m_dir.path() + "/crafted", kFetched} + twins);
         for (const Crafted &crafted : kCrafted) {
             const QJsonObject plugin = plugins.value(m_dir.path() + "/crafted/" + crafted.file);
             QCOMPARE(plugin["outcome"].toString(), QString::fromLatin1(crafted.outcome));
@@ -216,7 +218,7 @@ private Q_SLOTS:
         const QString prefix = m_dir.path() + "/prefix";
         const QString cache = m_dir.path() + "/prefix.json";
         const QString launcher = prefix + "/bin/ombrel-scan";
-        const QStringList args = QStringList {"--cache", cache, kFetched} + twinPaths(fetched);
+        const QStringList args = QStringList{"--cache", cache, kFetched} + twinPaths(fetched);
         QVERIFY(install(BUILD_DIR, prefix));
         QMap<QString, QJsonObject> plugins = scan(launcher, args);
         QCOMPARE(plugins.value(kFetched + "/" + fetched.first())["binary"].toString(),

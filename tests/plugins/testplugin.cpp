@@ -109,7 +109,8 @@ void fill(void *buffer, const std::string &text)
 #endif
 }
 
-[[maybe_unused]] intptr_t VST2_CALL dispatcher(Vst2::AEffect *effect, int32_t opcode, int32_t, intptr_t, void *ptr, float)
+[[maybe_unused]] intptr_t VST2_CALL dispatcher(Vst2::AEffect *effect, int32_t opcode, int32_t, intptr_t, void *ptr,
+                                               float)
 {
     switch (opcode) {
     case Vst2::effOpen:

@@ -64,6 +64,7 @@ private Q_SLOTS:
     // the ban check: its destructors have already run by then.
     void unloadsBeforeReturning_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("variant");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("trace");
@@ -73,6 +74,7 @@ private Q_SLOTS:
         QTest::newRow("instrument") << "instrument" << "instrument.so" << "entry open close unload";
         QTest::newRow("entry returns null") << "entry_returns_null" << QString() << "entry unload";
         QTest::newRow("no entry point") << "no_entry_point" << QString() << "unload";
+        // clang-format on
     }
 
     void unloadsBeforeReturning()
@@ -98,6 +100,7 @@ private Q_SLOTS:
 
     void banCheck_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("entry");
 
@@ -111,6 +114,7 @@ private Q_SLOTS:
         QTest::newRow("vstboard") << "/p/vstboard.so" << "vstboard";
         QTest::newRow("near miss") << "/p/kontak.so" << QString();
         QTest::newRow("split by a folder") << "/p/wave/shell.so" << QString();
+        // clang-format on
     }
 
     void banCheck()
@@ -131,14 +135,15 @@ private Q_SLOTS:
 
     void banListOrder()
     {
-        QCOMPARE(banList(), (QStringList{QStringLiteral("waveshell"), QStringLiteral("kontakt"),
-                                         QStringLiteral("absynth"), QStringLiteral("automap"),
-                                         QStringLiteral("FL Studio VSTi"), QStringLiteral("FL Studio VSTi(multi)"),
-                                         QStringLiteral("vstboard")}));
+        QCOMPARE(banList(),
+                 (QStringList{QStringLiteral("waveshell"), QStringLiteral("kontakt"), QStringLiteral("absynth"),
+                              QStringLiteral("automap"), QStringLiteral("FL Studio VSTi"),
+                              QStringLiteral("FL Studio VSTi(multi)"), QStringLiteral("vstboard")}));
     }
 
     void hostCallbackAnswers_data()
     {
+        // clang-format off
         QTest::addColumn<int>("opcode");
         QTest::addColumn<qlonglong>("answer");
 
@@ -150,6 +155,7 @@ private Q_SLOTS:
         QTest::newRow("end edit") << 44 << 0LL;
         QTest::newRow("unknown") << 12345 << 0LL;
         QTest::newRow("negative") << -7 << 0LL;
+        // clang-format on
     }
 
     void hostCallbackAnswers()
@@ -172,6 +178,7 @@ private Q_SLOTS:
 
     void settingsKey_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("key");
 
@@ -183,6 +190,7 @@ private Q_SLOTS:
                                         << "100ff4d7a061ed3bac19c7229ebb230a189dbb01";
         QTest::newRow("mixed") << QString::fromUtf8("Ünïcode \xF0\x9D\x84\x9E gain.so")
                                << "90c51a77172c389db286f88dc71bbc88955b6401";
+        // clang-format on
     }
 
     void settingsKey()
@@ -194,6 +202,7 @@ private Q_SLOTS:
 
     void statusTexts_data()
     {
+        // clang-format off
         QTest::addColumn<int>("outcome");
         QTest::addColumn<QString>("text");
 
@@ -206,6 +215,7 @@ private Q_SLOTS:
         QTest::newRow("6") << 6 << "Error";
         QTest::newRow("7") << 7 << "Unknown failure state";
         QTest::newRow("-1") << -1 << "Unknown failure state";
+        // clang-format on
     }
 
     void statusTexts()

@@ -23,7 +23,10 @@ bool loadableBySameWidth(const QString &path)
         return false;
     const QByteArray head = file.read(5);
     const char elfClass = sizeof(void *) == 8 ? 2 : 1;
-    return head.size() == 5 && head.startsWith("\x7f" "ELF") && head.at(4) == elfClass;
+    return head.size() == 5
+        && head.startsWith("\x7f"
+                           "ELF")
+        && head.at(4) == elfClass;
 }
 
 } // namespace
@@ -35,6 +38,7 @@ class RealPluginsTest : public QObject
 private Q_SLOTS:
     void dpfPlugins_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("vendor");
@@ -57,6 +61,7 @@ private Q_SLOTS:
         QTest::newRow("SoulForce") << "SoulForce-vst.so" << "Soul Force" << "ndc Plugs" << false << 2 << 2;
         QTest::newRow("glBars") << "glBars-vst.so" << "glBars" << "DISTRHO" << false << 1 << 1;
         QTest::newRow("ProM") << "ProM.vst/ProM.so" << "ProM" << "DISTRHO" << false << 2 << 2;
+        // clang-format on
     }
 
     void dpfPlugins()
@@ -101,11 +106,13 @@ private Q_SLOTS:
     // of scans crash; repeated scans make such a regression show.
     void lspInstrumentsSurviveRepeatedScans_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("file");
         QTest::newRow("sampler-mono") << "sampler-mono.so";
         QTest::newRow("sampler-stereo") << "sampler-stereo.so";
         QTest::newRow("trigger-midi-mono") << "trigger-midi-mono.so";
         QTest::newRow("trigger-midi-stereo") << "trigger-midi-stereo.so";
+        // clang-format on
     }
 
     void lspInstrumentsSurviveRepeatedScans()

@@ -32,13 +32,13 @@ QStringList okLines(const QString &name)
             QStringLiteral("\"OK\"")};
 }
 
-const QStringList kUnknownFailureLines = {QStringLiteral("scanning plugin \"%P\""),
-                                          QStringLiteral("\"Unknown failure state\"")};
-const QStringList kBannedLines = {QStringLiteral("scanning plugin \"%P\""),
-                                  QStringLiteral("\"%P\"  : plugin dll is in ban list!"),
-                                  QStringLiteral("\"Unknown failure state\"")};
-const QStringList kUnspecifiedFailureLines = {QStringLiteral("scanning plugin \"%P\""),
-                                              QStringLiteral("\"Unspecified failure\"")};
+const QStringList kUnknownFailureLines
+    = {QStringLiteral("scanning plugin \"%P\""), QStringLiteral("\"Unknown failure state\"")};
+const QStringList kBannedLines
+    = {QStringLiteral("scanning plugin \"%P\""), QStringLiteral("\"%P\"  : plugin dll is in ban list!"),
+       QStringLiteral("\"Unknown failure state\"")};
+const QStringList kUnspecifiedFailureLines
+    = {QStringLiteral("scanning plugin \"%P\""), QStringLiteral("\"Unspecified failure\"")};
 
 // The seven keys of a group, in writing order, as "key=value".
 QStringList group(const QString &name, const QString &vendor, bool instrument, int ins = 3, int outs = 5)
@@ -135,6 +135,7 @@ private Q_SLOTS:
 
     void scan_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("plugin");
         QTest::addColumn<QString>("placeAs");
         QTest::addColumn<int>("exitCode");
@@ -206,6 +207,7 @@ private Q_SLOTS:
             << effectGroup(QStringLiteral("Test Effect")) << kEffectTrace;
         QTest::newRow("path beyond the basic plane") << QStringLiteral("good_effect") << u << 0
             << okLines(QStringLiteral("Test Effect")) << effectGroup(QStringLiteral("Test Effect")) << kEffectTrace;
+        // clang-format on
     }
 
     void scan()
@@ -245,9 +247,9 @@ private Q_SLOTS:
         }
         QCOMPARE(store.keys(), QStringList{settingsKeyForPath(path)});
         QStringList actual;
-        for (const QString &key : {QStringLiteral("name"), QStringLiteral("pluginfn"), QStringLiteral("instrument"),
-                                   QStringLiteral("vendor"), QStringLiteral("inchans"), QStringLiteral("outchans"),
-                                   QStringLiteral("type")})
+        for (const QString &key :
+             {QStringLiteral("name"), QStringLiteral("pluginfn"), QStringLiteral("instrument"),
+              QStringLiteral("vendor"), QStringLiteral("inchans"), QStringLiteral("outchans"), QStringLiteral("type")})
             actual << key + QLatin1Char('=') + store.first().value(key);
         QCOMPARE(actual, substituted(stored, path));
         QCOMPARE(store.first().size(), 7);
@@ -257,8 +259,8 @@ private Q_SLOTS:
     {
         QTemporaryDir config;
         const QString path = testPluginPath(QStringLiteral("good_effect"));
-        const ScanRun run = runScanner({path, QStringLiteral("/nonexistent.so"), testPluginPath(QStringLiteral("main_only"))},
-                                       config.path());
+        const ScanRun run = runScanner(
+            {path, QStringLiteral("/nonexistent.so"), testPluginPath(QStringLiteral("main_only"))}, config.path());
         QCOMPARE(run.exitCode, 0);
         QCOMPARE(run.stderrLines, substituted(okLines(QStringLiteral("Test Effect")), path));
         QCOMPARE(readStore(config.path()).keys(), QStringList{settingsKeyForPath(path)});
@@ -272,8 +274,8 @@ private Q_SLOTS:
         QTemporaryDir config;
         const QString relative = QStringLiteral("Relative Gain.so");
         preparePath(QStringLiteral("good_effect"), QStringLiteral("rel/") + relative);
-        const ScanRun run = runScanner({relative}, config.path(), QProcessEnvironment(),
-                                       m_dir.path() + QStringLiteral("/files/rel"));
+        const ScanRun run
+            = runScanner({relative}, config.path(), QProcessEnvironment(), m_dir.path() + QStringLiteral("/files/rel"));
         QCOMPARE(run.exitCode, 0);
         const StoreContents store = readStore(config.path());
         QCOMPARE(store.keys(), QStringList{settingsKeyForPath(relative)});
@@ -304,6 +306,7 @@ private Q_SLOTS:
     // a scan of the same path (of a good plug-in) or of another path.
     void pluginEndsTheRun_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("plugin");
         QTest::addColumn<bool>("seedSamePath");
         QTest::addColumn<int>("exitCode"); // -1: dies by a signal
@@ -319,6 +322,7 @@ private Q_SLOTS:
         QTest::newRow("crash, same path seeded") << QStringLiteral("crash_in_open") << true << -1 << scanning << false;
         QTest::newRow("_exit(0), same path") << QStringLiteral("hard_exit_in_open") << true << 0 << scanning << false;
         QTest::newRow("_exit(0), other path") << QStringLiteral("hard_exit_in_open") << false << 0 << scanning << true;
+        // clang-format on
     }
 
     void pluginEndsTheRun()
@@ -351,6 +355,7 @@ private Q_SLOTS:
     // message pattern of the user's may silence or decorate them.
     void linesWhateverTheLoggingSetup_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("plugin");
         QTest::addColumn<QStringList>("environment"); // NAME=value
         QTest::addColumn<QString>("rulesFile");       // in "home" or "dirs", with these rules
@@ -372,6 +377,7 @@ private Q_SLOTS:
         QTest::newRow("fatal warnings") << QStringLiteral("qt_warning_in_open")
             << QStringList{QStringLiteral("QT_FATAL_WARNINGS=1")} << QString()
             << QStringList{ok.at(0), QStringLiteral("a warning from the plug-in"), ok.at(1), ok.at(2)};
+        // clang-format on
     }
 
     void linesWhateverTheLoggingSetup()
