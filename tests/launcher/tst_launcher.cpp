@@ -66,7 +66,7 @@ private:
     QString cacheFile(const QString &name) const { return m_dir.path() + QStringLiteral("/") + name + ".json"; }
 
     // shellSetup: shell commands run before the launcher, e.g. a ulimit.
-    // runAs: a command that runs the launcher as someone else.
+    // runAs: a command that runs a launcher as someone else, the launcher included.
     Run launch(const QStringList &args, const QProcessEnvironment &extraEnv = QProcessEnvironment(),
                const QString &shellSetup = QString(), const QStringList &runAs = QStringList())
     {
@@ -80,7 +80,7 @@ private:
         QElapsedTimer clock;
         clock.start();
         if (!runAs.isEmpty())
-            process.start(runAs.first(), runAs.mid(1) + QStringList{LAUNCHER_PATH} + args);
+            process.start(runAs.first(), runAs.mid(1) + args);
         else if (shellSetup.isEmpty())
             process.start(QStringLiteral(LAUNCHER_PATH), args);
         else
@@ -808,6 +808,19 @@ private Q_SLOTS:
         auto removeBadName = qScopeGuard([&badName] { ::unlink(badName.constData()); });
         QVERIFY(QFile::setPermissions(walk + "/locked", QFileDevice::Permissions()));
         const QString cache = open.path() + "/cache.json";
+        if (!runAs.isEmpty()) {
+            // The build tree may lie where nobody cannot reach (under /root):
+            // nobody runs copies of the launcher and, beside it, the scanner.
+            QVERIFY(QDir().mkpath(open.path() + "/bin"));
+            QVERIFY(QFile::copy(LAUNCHER_PATH, open.path() + "/bin/ombrel-scan"));
+            QVERIFY(QFile::copy(SCANNER_PATH, open.path() + "/bin/OmbrelPluginScanner"));
+            const auto everyone
+                = QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::ReadOther | QFileDevice::ExeOther;
+            QVERIFY(QFile::setPermissions(open.path() + "/bin", everyone | QFileDevice::WriteOwner));
+            QVERIFY(QFile::setPermissions(open.path() + "/bin/ombrel-scan", everyone));
+            QVERIFY(QFile::setPermissions(open.path() + "/bin/OmbrelPluginScanner", everyone));
+            runAs << open.path() + "/bin/ombrel-scan";
+        }
 
         const Run run = launch({"--json", "--cache", cache, walk}, {}, {}, runAs);
         QCOMPARE(run.exitCode, 0);
