@@ -226,7 +226,11 @@ int main(int argc, char *argv[])
     if (givenUnreadable)
         return ExitUsage;
     for (const QString &input : inputs) {
-        if (QFileInfo(input).isDir() && findCandidates({input}).isEmpty())
+        // Walked again only when no candidate came from it under its name
+        // (a file reached twice is listed once, maybe under another input).
+        const auto fromIt = [&input](const QString &path) { return path.startsWith(input); };
+        if (QFileInfo(input).isDir() && std::none_of(candidates.begin(), candidates.end(), fromIt)
+            && findCandidates({input}).isEmpty())
             printError(QStringLiteral("%1: no plug-in file (*.so) in this folder").arg(escapedForTerminal(input)));
     }
 
