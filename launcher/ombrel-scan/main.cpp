@@ -290,14 +290,20 @@ int main(int argc, char *argv[])
         {scanner, jobs, timeLimitMs, [&scannerOf](const QString &path) { return scannerOf.value(path); }});
 
     // Signals only write a byte; the event loop turns it into a cancel.
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0) {
+    // Close-on-exec: no scanner or plug-in may hold it, or cancel the run.
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0) {
         printError(QStringLiteral("cannot set up signal handling"));
         return ExitUsage;
     }
     QSocketNotifier interrupt(signalPipe[0], QSocketNotifier::Read);
     QObject::connect(&interrupt, &QSocketNotifier::activated, [&runner] { runner.cancel(); });
+    // The first signal cancels the run; a second, if the event loop is
+    // stuck (a reader that stopped reading), ends the process as usual.
+    struct sigaction cancelOnce = {};
+    cancelOnce.sa_handler = onSignal;
+    cancelOnce.sa_flags = SA_RESETHAND;
     for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        std::signal(sig, onSignal);
+        ::sigaction(sig, &cancelOnce, nullptr);
 
     Progress progress(int(toScan.size()), ::isatty(STDERR_FILENO));
     runner.run(
@@ -312,6 +318,10 @@ int main(int argc, char *argv[])
         },
         [&](const QString &path) { progress.started(path); });
     progress.clear();
+    // Nothing reads the signal socket any more: a signal while the cache or
+    // the report is written ends the process, as it would any other tool.
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        std::signal(sig, SIG_DFL);
 
     // The results are in the cache once it is saved; until then, a failed
     // append only cost them their safety from a kill.
