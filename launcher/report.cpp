@@ -75,8 +75,12 @@ QString reportTable(const QList<ScanResult> &results)
     // Where to look next, for the first row that did not end ok.
     const auto failed = std::find_if(results.begin(), results.end(),
                                      [](const ScanResult &r) { return r.outcome != ScanOutcome::Ok; });
-    if (failed != results.end())
-        table += QStringLiteral("Why a plug-in did not end ok: ombrel-scan --log '%1'\n").arg(failed->path);
+    if (failed != results.end()) {
+        // Quoted for the shell it is meant to be pasted into.
+        QString path = escapedForTerminal(failed->path);
+        path.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+        table += QStringLiteral("Why a plug-in did not end ok: ombrel-scan --log '%1'\n").arg(path);
+    }
     return table;
 }
 

@@ -1,5 +1,7 @@
 #include "scanlog.h"
 
+#include "terminaltext.h"
+
 #include <QDateTime>
 
 QStringList keptLines(const QByteArray &output)
@@ -30,15 +32,17 @@ QString logText(const ScanResult &result, bool current)
     if (result.outcome == ScanOutcome::Foreign)
         outcome += QStringLiteral(": built for %1").arg(result.binary);
     if (result.outcome == ScanOutcome::Ok)
-        outcome += QStringLiteral(": \"%1\" by \"%2\"").arg(result.info.name, result.info.vendor);
+        outcome += QStringLiteral(": \"%1\" by \"%2\"")
+                       .arg(escapedForTerminal(result.info.name), escapedForTerminal(result.info.vendor));
 
-    QString text = result.path + QLatin1Char('\n');
+    // Names, paths and output come from plug-ins: never raw to a terminal.
+    QString text = escapedForTerminal(result.path) + QLatin1Char('\n');
     text += QStringLiteral("outcome: %1\n").arg(outcome);
     text += QStringLiteral("scanned: %1, in %2 ms\n")
                 .arg(result.scannedAt.isValid() ? result.scannedAt.toString(Qt::ISODate) : QStringLiteral("unknown"))
                 .arg(result.milliseconds);
     if (!result.scanner.isEmpty())
-        text += QStringLiteral("scanner: %1\n").arg(result.scanner);
+        text += QStringLiteral("scanner: %1\n").arg(escapedForTerminal(result.scanner));
     if (!current)
         text += QStringLiteral("The file or the scanner changed since; the next run scans it again.\n");
     if (result.outcome == ScanOutcome::Ok)
@@ -49,6 +53,6 @@ QString logText(const ScanResult &result, bool current)
         return text + QStringLiteral("The scanner printed nothing.\n");
     text += QStringLiteral("Last lines the scanner printed (the plug-in's own output included):\n");
     for (const QString &line : result.lines)
-        text += QStringLiteral("  ") + line + QLatin1Char('\n');
+        text += QStringLiteral("  ") + escapedForTerminal(line) + QLatin1Char('\n');
     return text;
 }

@@ -96,6 +96,7 @@ struct ScanRunner::State
         ScannerOutput output; // what is kept of its standard error
         QElapsedTimer clock;
         QTimer limit;
+        qint64 pid = 0; // also its process group's id
         bool timedOut = false;
         bool failedToStart = false;
     };
@@ -181,7 +182,8 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
             result.outcome = ScanOutcome::Crashed;
             result.signal = exitCode;
         } else if (exitCode == OutcomeOk) {
-            result.info = readPluginRecord(storeFileIn(job->configHome), job->path);
+            result.info = readPluginRecord(job->configHome.isEmpty() ? userStoreFile() : storeFileIn(job->configHome),
+                                           job->path);
             result.outcome = result.info.name.isEmpty() ? ScanOutcome::Failed : ScanOutcome::Ok;
             // The scanner said it wrote the record: not finding it is our
             // side's failure (out of file descriptors, say), not the plug-in's.
@@ -201,6 +203,13 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
             result.lines = keptLines(job->output.head() + job->output.tail());
 
         job->limit.stop();
+#if defined(Q_OS_UNIX)
+        // What the plug-in started goes with the scan, even when the scan
+        // ended on its own. A group with members left keeps its id from
+        // being given to a new process, so this reaches only them.
+        if (job->pid > 0)
+            ::kill(-pid_t(job->pid), SIGKILL);
+#endif
         PrivateStores::remove(job->configHome);
         job->process->deleteLater(); // we are inside one of its signals
         d->running.remove_if([job](const std::unique_ptr<State::Job> &j) { return j.get() == job; });
@@ -254,6 +263,7 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
                 continue;
             }
             raw->process->start();
+            raw->pid = raw->process->processId();
             raw->limit.start(m_options.timeLimitMs);
             if (d->onStarted)
                 d->onStarted(raw->path);

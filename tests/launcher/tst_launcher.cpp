@@ -16,6 +16,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
@@ -764,21 +765,56 @@ private Q_SLOTS:
     {
         const QString folder = m_dir.path() + "/control";
         copyPlugin("control_names", "evil\x1b[2J.so", folder);
+        copyPlugin("crash_in_open", "crash\x1b[2J'q.so", folder);
         const QString cache = cacheFile("control");
+        auto shownPlainly = [](const QByteArray &text) {
+            return std::all_of(text.begin(), text.end(), [](char c) { return uchar(c) >= 0x20 || c == '\n'; });
+        };
         QProcess table;
         table.start(LAUNCHER_PATH, {"--cache", cache, folder});
         QVERIFY(table.waitForFinished(60000));
         const QByteArray text = table.readAllStandardOutput();
-        QCOMPARE(text.count('\n'), 3); // header, one row, summary
-        for (const char c : text)
-            QVERIFY2(uchar(c) >= 0x20 || c == '\n', text.constData());
+        QCOMPARE(text.count('\n'), 5); // header, two rows, summary, where to look
+        QVERIFY2(shownPlainly(text), text.constData());
         QVERIFY2(text.contains("Evil\\x1b[2J\\x1b[31mRed") && text.contains("Ven\\tdor\\nforged row\\r")
                      && text.contains("evil\\x1b[2J.so"),
                  text.constData());
+        // The hint can be pasted into a shell as it stands.
+        QVERIFY2(text.contains("--log '" + folder.toUtf8() + "/crash\\x1b[2J'\\''q.so'"), text.constData());
+        for (const char *file : {"evil\x1b[2J.so", "crash\x1b[2J'q.so"}) {
+            QProcess log;
+            log.start(LAUNCHER_PATH, {"--cache", cache, "--log", folder + "/" + file});
+            QVERIFY(log.waitForFinished(60000));
+            const QByteArray shown = log.readAllStandardOutput();
+            QVERIFY2(!shown.isEmpty() && shownPlainly(shown), shown.constData());
+        }
 
-        const QJsonObject plugin = byPath(launch({"--json", "--cache", cache, folder}).report).first();
+        const QJsonObject plugin
+            = byPath(launch({"--json", "--cache", cache, folder}).report).value(folder + "/evil\x1b[2J.so");
         QCOMPARE(plugin.value("name").toString(), QStringLiteral("Evil\x1b[2J\x1b[31mRed"));
         QCOMPARE(plugin.value("vendor").toString(), QStringLiteral("Ven\tdor\nforged row\r"));
+    }
+
+    // A process the plug-in leaves behind ends with its scan, even one that
+    // ended on its own, and so holds nothing of the launcher's.
+    void plugInChildrenEndWithTheScan()
+    {
+#if !defined(Q_OS_LINUX)
+        QSKIP("looks at the child through /proc");
+#endif
+        const QString trace = m_dir.path() + "/spawn-trace";
+        QProcessEnvironment env;
+        env.insert("OMBREL_TEST_TRACE", trace);
+        const Run run = launch({"--json", "--cache", cacheFile("spawn"), testPluginPath("spawn_child")}, env);
+        QCOMPARE(run.exitCode, 0);
+        QFile file(trace);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray lines = file.readAll();
+        const int at = lines.indexOf("child ");
+        QVERIFY2(at >= 0, lines.constData());
+        const qint64 child = lines.mid(at + 6, lines.indexOf('\n', at) - at - 6).toLongLong();
+        QVERIFY(child > 0);
+        QTRY_VERIFY_WITH_TIMEOUT(!running(child), 5000);
     }
 
     void everyFileIsAccountedFor()
