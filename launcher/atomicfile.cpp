@@ -1,5 +1,7 @@
 #include "atomicfile.h"
 
+#include "systemerror.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -15,7 +17,7 @@ bool replaceFileContents(const QString &file, const QByteArray &contents, QStrin
     QByteArray temporary = target + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0) {
-        *error = QString::fromLocal8Bit(std::strerror(errno));
+        *error = systemError(errno);
         return false;
     }
     bool ok = ::fchmod(fd, 0644) == 0;
@@ -31,7 +33,7 @@ bool replaceFileContents(const QString &file, const QByteArray &contents, QStrin
     ok = ::close(fd) == 0 && ok;
     ok = ok && ::rename(temporary.constData(), target.constData()) == 0;
     if (!ok) {
-        *error = QString::fromLocal8Bit(std::strerror(errno != 0 ? errno : reason));
+        *error = systemError(errno != 0 ? errno : reason);
         ::unlink(temporary.constData());
     }
     return ok;

@@ -1,5 +1,7 @@
 #include "candidates.h"
 
+#include "systemerror.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -36,11 +38,6 @@ QString fileIdentity(const QString &path)
 #endif
     const QString canonical = QFileInfo(path).canonicalFilePath();
     return canonical.isEmpty() ? path : canonical;
-}
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // Walks folders for library files, each real folder once.

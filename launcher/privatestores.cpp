@@ -1,5 +1,7 @@
 #include "privatestores.h"
 
+#include "systemerror.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,11 +17,6 @@ namespace {
 
 const char kRunPrefix[] = "ombrel-scan-run.";
 const char kLockName[] = "/lock";
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // Removes the run folders under base whose launcher is gone: their lock
 // can be taken. Only our own are looked at; others' we could not remove.

@@ -1,6 +1,7 @@
 #include "scancache.h"
 
 #include "atomicfile.h"
+#include "systemerror.h"
 
 #include "contract/identity.h"
 
@@ -23,11 +24,6 @@
 namespace {
 
 const int kFormatVersion = 1;
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
 
 // flock() for as long as it lives; does nothing on a file that is not open.
 class JournalLock

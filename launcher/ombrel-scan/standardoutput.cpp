@@ -1,5 +1,7 @@
 #include "standardoutput.h"
 
+#include "launcher/systemerror.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -20,6 +22,6 @@ bool writeStandardOutput(const QByteArray &text, QString *error)
         std::raise(SIGPIPE);
     }
     *error = QStringLiteral("cannot write the report to standard output (%1)")
-                 .arg(QString::fromLocal8Bit(std::strerror(reason != 0 ? reason : EIO)));
+                 .arg(systemError(reason != 0 ? reason : EIO));
     return false;
 }
