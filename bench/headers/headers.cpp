@@ -3,8 +3,8 @@
 // cost per file and what the files were found to be.
 // Usage: ombrel-bench-headers <rounds> <folder>...
 
-#include "launcher/binaryformat.h"
-#include "launcher/candidates.h"
+#include "launcher/files/binaryformat.h"
+#include "launcher/files/candidates.h"
 
 #include <QElapsedTimer>
 #include <QMap>
@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+
+using namespace ombrel;
 
 int main(int argc, char *argv[])
 {

@@ -2,7 +2,7 @@
 // are no libraries and are reached twice, as a person or a host runs it.
 
 #include "common/scannerrun.h"
-#include "launcher/scanresult.h"
+#include "launcher/core/scanresult.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -20,6 +20,8 @@
 #include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+
+using namespace ombrel;
 
 namespace {
 

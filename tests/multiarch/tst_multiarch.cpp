@@ -4,7 +4,7 @@
 // fetch-plugins.sh; their 64-bit twins are the installed package.
 
 #include "common/scannerrun.h"
-#include "launcher/binaryformat.h"
+#include "launcher/files/binaryformat.h"
 
 #include <QDirIterator>
 #include <QJsonArray>
@@ -14,6 +14,8 @@
 #include <QtTest>
 
 #include <algorithm>
+
+using namespace ombrel;
 
 namespace {
 

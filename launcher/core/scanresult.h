@@ -1,0 +1,55 @@
+#pragma once
+
+#include "contract/plugininfo.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace ombrel {
+
+// How one plug-in's scan ended, as the launcher records it.
+enum class ScanOutcome {
+    Ok,          // named and stored; the record holds the seven values
+    Banned,      // refused by the scanner's ban list
+    NotAPlugin,  // not loadable, no entry point, refused, or nameless
+    Missing,     // nothing at the path
+    Crashed,     // the scanner died by a signal inside the plug-in
+    TimedOut,    // killed after the time limit
+    NonUtf8Name, // the file's name is not valid UTF-8: it cannot be handed
+                 // to the scanner; never scanned, never cached
+    Failed,      // any other end: an exit code the scanner does not give, or
+                 // the scanner could not be run for it (then failure says why)
+    Foreign,     // built for a format or processor no installed scanner loads; not started
+};
+
+// Every outcome, in the order reports list them.
+const QList<ScanOutcome> &allOutcomes();
+
+// Stable lower-case names, used in the cache file and the JSON report.
+QString outcomeName(ScanOutcome outcome);
+bool outcomeFromName(const QString &name, ScanOutcome *outcome);
+
+struct ScanResult
+{
+    QString path;
+    ScanOutcome outcome = ScanOutcome::Failed;
+    PluginInfo info;         // meaningful for Ok only
+    int signal = 0;          // for Crashed
+    int exitCode = 0;        // the scanner's exit code when it exited
+    QString failure;         // for Failed on the launcher's side: why; never cached
+    qint64 milliseconds = 0; // wall time of the scan
+    bool cached = false;     // taken from the cache, not scanned in this run
+    QDateTime scannedAt;     // when the scan ended, in UTC
+    QStringList lines;       // the last lines the process printed, unless Ok
+    QString scanner;         // the scanner that was started, if one was
+    QString binary;          // for Foreign: what the file is built for
+};
+
+QJsonObject toJson(const ScanResult &result);
+// False when the object lacks what a result needs.
+bool fromJson(const QJsonObject &object, ScanResult *result);
+
+} // namespace ombrel

@@ -1,0 +1,203 @@
+#include "launcher/files/candidates.h"
+
+#include "launcher/core/systemerror.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QPair>
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace ombrel {
+
+namespace {
+
+QString librarySuffix()
+{
+#if defined(Q_OS_WIN)
+    return QStringLiteral(".dll");
+#elif defined(Q_OS_MACOS)
+    return QStringLiteral(".dylib");
+#else
+    return QStringLiteral(".so");
+#endif
+}
+
+// What makes two paths the same file: device and inode where there are
+// such, else the path with every link resolved.
+QString fileIdentity(const QString &path)
+{
+#if defined(Q_OS_UNIX)
+    struct stat info = {};
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0)
+        return QString::number(qulonglong(info.st_dev)) + QLatin1Char(':') + QString::number(qulonglong(info.st_ino));
+#endif
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
+}
+
+// Walks folders for library files, each real folder once.
+class FolderWalk
+{
+public:
+    explicit FolderWalk(CandidateProblems *problems)
+        : m_problems(problems)
+    {
+    }
+
+    // Files below the folder, its linked folders included, sorted.
+    QStringList filesBelow(const QString &folder)
+    {
+        m_files.clear();
+        walk(QFile::encodeName(folder), true);
+        // Folders reached through a link come last, so that one also
+        // reachable without a link is walked under its own path.
+        while (!m_linked.isEmpty())
+            walk(m_linked.takeFirst(), false);
+        std::sort(m_files.begin(), m_files.end());
+        return m_files;
+    }
+
+private:
+    void walk(const QByteArray &folder, bool given)
+    {
+        struct stat info = {};
+        if (::stat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
+            return;
+        const QPair<quint64, quint64> identity(quint64(info.st_dev), quint64(info.st_ino));
+        if (m_walked.contains(identity))
+            return;
+        m_walked.insert(identity);
+        DIR *dir = ::opendir(folder.constData());
+        if (!dir) {
+            if (m_problems)
+                m_problems->unreadableFolders.append({escapeFileName(folder), systemError(errno), given});
+            return;
+        }
+        const QByteArray suffix = QFile::encodeName(librarySuffix());
+        while (const dirent *entry = ::readdir(dir)) {
+            const QByteArray name(entry->d_name);
+            if (name == "." || name == "..")
+                continue;
+            const QByteArray path = folder.endsWith('/') ? folder + name : folder + '/' + name;
+            struct stat target = {};
+            if (::stat(path.constData(), &target) != 0)
+                continue; // a dangling link: nothing to scan
+            if (S_ISDIR(target.st_mode)) {
+                struct stat link = {};
+                if (::lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode))
+                    m_linked.append(path);
+                else
+                    walk(path, false);
+            } else if (name.endsWith(suffix)) {
+                const QString shown = escapeFileName(path);
+                if (QFile::encodeName(shown) != path && m_problems)
+                    m_problems->badNames.insert(shown);
+                m_files << shown;
+            }
+        }
+        ::closedir(dir);
+    }
+
+    CandidateProblems *m_problems;
+    QSet<QPair<quint64, quint64>> m_walked;
+    QList<QByteArray> m_linked;
+    QStringList m_files;
+};
+
+} // namespace
+
+QString escapeFileName(const QByteArray &name)
+{
+    QString shown;
+    for (int i = 0; i < name.size();) {
+        const uchar lead = uchar(name.at(i));
+        const int length = lead < 0x80 ? 1
+            : (lead & 0xe0) == 0xc0    ? 2
+            : (lead & 0xf0) == 0xe0    ? 3
+            : (lead & 0xf8) == 0xf0    ? 4
+                                       : 0;
+        const QByteArray sequence = name.mid(i, qMax(length, 1));
+        const QString decoded = QString::fromUtf8(sequence);
+        // What does not come back as the same bytes is not valid UTF-8
+        // (stray continuation bytes, overlong forms, surrogates).
+        if (length > 0 && sequence.size() == length && decoded.toUtf8() == sequence
+            && !decoded.contains(QChar::ReplacementCharacter)) {
+            shown += decoded;
+            i += length;
+        } else {
+            shown += QStringLiteral("\\x%1").arg(uint(lead), 2, 16, QLatin1Char('0'));
+            ++i;
+        }
+    }
+    return shown;
+}
+
+QStringList findCandidates(const QStringList &inputs, CandidateProblems *problems)
+{
+    FolderWalk walk(problems);
+    QStringList files;
+    for (const QString &input : inputs)
+        files << (QFileInfo(input).isDir() ? walk.filesBelow(input) : QStringList{input});
+
+    // Of the paths that reach one file, keep the first that is no link:
+    // links come and go, the file's own path stays.
+    QHash<QString, QString> chosen;
+    for (const QString &file : files) {
+        const QString identity = QFileInfo::exists(file) ? fileIdentity(file) : file;
+        const auto it = chosen.constFind(identity);
+        if (it == chosen.constEnd() || (QFileInfo(*it).isSymLink() && !QFileInfo(file).isSymLink()))
+            chosen.insert(identity, file);
+    }
+    QStringList candidates;
+    QSet<QString> listed;
+    for (const QString &file : files) {
+        const QString identity = QFileInfo::exists(file) ? fileIdentity(file) : file;
+        if (chosen.value(identity) == file && !listed.contains(identity)) {
+            listed.insert(identity);
+            candidates << file;
+        }
+    }
+    return candidates;
+}
+
+QStringList usualPluginFolders()
+{
+    const QString home = QDir::homePath();
+#if defined(Q_OS_WIN)
+    return QStringList{QStringLiteral("C:/Program Files/VSTPlugins"),
+                       QStringLiteral("C:/Program Files/Steinberg/VSTPlugins"),
+                       QStringLiteral("C:/Program Files/Common Files/VST2")};
+#elif defined(Q_OS_MACOS)
+    return QStringList{home + QStringLiteral("/Library/Audio/Plug-Ins/VST"),
+                       QStringLiteral("/Library/Audio/Plug-Ins/VST")};
+#else
+    return QStringList{home + QStringLiteral("/.vst"),       home + QStringLiteral("/.lxvst"),
+                       QStringLiteral("/usr/lib/vst"),       QStringLiteral("/usr/lib/lxvst"),
+                       QStringLiteral("/usr/local/lib/vst"), QStringLiteral("/usr/local/lib/lxvst")};
+#endif
+}
+
+QStringList defaultPluginFolders()
+{
+    const QString fromEnvironment = qEnvironmentVariable("VST_PATH");
+    const QStringList folders = !fromEnvironment.isEmpty()
+        ? fromEnvironment.split(QDir::listSeparator(), Qt::SkipEmptyParts)
+        : usualPluginFolders();
+    // Folders that do not exist are simply not there to scan; they are not
+    // missing plug-ins.
+    QStringList existing;
+    for (const QString &folder : folders) {
+        if (QFileInfo(folder).isDir())
+            existing << folder;
+    }
+    return existing;
+}
+
+} // namespace ombrel

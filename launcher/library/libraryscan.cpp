@@ -1,0 +1,258 @@
+#include "launcher/library/libraryscan.h"
+
+#include "launcher/cache/scancache.h"
+#include "launcher/files/candidates.h"
+#include "launcher/files/filestamp.h"
+#include "launcher/files/scannerset.h"
+#include "launcher/report/terminaltext.h"
+#include "launcher/run/processslot.h"
+#include "launcher/run/scanrunner.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHash>
+#include <QMap>
+#include <QMutexLocker>
+#include <QObject>
+#include <QThread>
+
+#include <algorithm>
+#include <memory>
+
+namespace ombrel {
+
+namespace {
+
+// The plug-in files of the inputs, with every problem told as it is found.
+// False when a folder given cannot be read: the user named it, so nothing
+// is scanned.
+bool collectCandidates(const QStringList &given, LibraryScanEvents *events, QStringList *candidates,
+                       CandidateProblems *problems, bool *inputNotFound)
+{
+    // A mistyped path is the user's error, not a missing plug-in: it is
+    // named, not scanned.
+    QStringList inputs;
+    for (const QString &input : given) {
+        if (!QFileInfo::exists(input) && !QFileInfo(input).isSymLink()) {
+            events->problem(LibraryProblem::InputNotFound,
+                            QStringLiteral("%1: no such file or folder").arg(escapedForTerminal(input)));
+            *inputNotFound = true;
+            continue;
+        }
+        inputs << input;
+    }
+    *candidates = findCandidates(given.isEmpty() ? defaultPluginFolders() : inputs, problems);
+    bool givenUnreadable = false;
+    for (const CandidateProblems::Folder &folder : problems->unreadableFolders) {
+        events->problem(
+            LibraryProblem::UnreadableFolder,
+            QStringLiteral("cannot read folder %1 (%2)").arg(escapedForTerminal(folder.path), folder.reason));
+        givenUnreadable = givenUnreadable || (folder.given && !inputs.isEmpty());
+    }
+    if (givenUnreadable)
+        return false;
+    for (const QString &input : inputs) {
+        // Walked again only when no candidate came from it under its name
+        // (a file reached twice is listed once, maybe under another input).
+        const auto fromIt = [&input](const QString &path) { return path.startsWith(input); };
+        if (QFileInfo(input).isDir() && std::none_of(candidates->begin(), candidates->end(), fromIt)
+            && findCandidates({input}).isEmpty())
+            events->problem(LibraryProblem::NoPluginFiles,
+                            QStringLiteral("%1: no plug-in file (*.so) in this folder").arg(escapedForTerminal(input)));
+    }
+    return true;
+}
+
+// A run's results and what it still has to scan.
+struct Plan
+{
+    QMap<QString, ScanResult> known; // by path
+    QList<ScanRequest> requests;
+};
+
+// What the cache still holds stays; everything else is scanned, with its
+// stamp taken now: a file changed while it is scanned must not get the
+// old file's result under its new stamp.
+QStringList selectFromCache(const QStringList &candidates, const CandidateProblems &problems, const ScanCache &cache,
+                            const LibraryScanOptions &options, Plan *plan)
+{
+    QStringList toScan;
+    for (const QString &path : candidates) {
+        if (problems.badNames.contains(path)) {
+            ScanResult named;
+            named.path = path;
+            named.outcome = ScanOutcome::NonUtf8Name;
+            plan->known.insert(path, named);
+            continue;
+        }
+        ScanResult cached;
+        const bool usable = !options.rescan && cache.lookupCurrent(path, &cached)
+            && !(options.retryFailed
+                 && (cached.outcome == ScanOutcome::Crashed || cached.outcome == ScanOutcome::TimedOut));
+        if (usable)
+            plan->known.insert(path, cached);
+        else
+            toScan << path;
+    }
+    return toScan;
+}
+
+class Recorder
+{
+public:
+    Recorder(ScanCache &cache, LibraryScanEvents *events)
+        : m_cache(cache)
+        , m_events(events)
+    {
+    }
+
+    // The results are in the cache once it is saved; until then, a failed
+    // append only cost them their safety from a kill. Told once.
+    void record(const ScanResult &result, const QString &stamp)
+    {
+        QString message;
+        if (!m_cache.insert(result, stamp, &message) && !m_told) {
+            m_told = true;
+            m_events->problem(LibraryProblem::JournalNotWritten, message);
+        }
+    }
+
+private:
+    ScanCache &m_cache;
+    LibraryScanEvents *m_events;
+    bool m_told = false;
+};
+
+} // namespace
+
+LibraryScan::LibraryScan(LibraryScanOptions options, LibraryScanEvents *events, ScanSlotFactory *slots)
+    : m_options(std::move(options))
+    , m_events(events)
+    , m_slots(slots)
+{
+}
+
+LibraryScan::~LibraryScan() = default;
+
+void LibraryScan::cancel()
+{
+    QMutexLocker lock(&m_mutex);
+    m_cancelRequested = true;
+    if (!m_context)
+        return;
+    if (m_context->thread() != QThread::currentThread()) {
+        QMetaObject::invokeMethod(
+            m_context, [this] { cancelOnRunThread(); }, Qt::QueuedConnection);
+        return;
+    }
+    lock.unlock();
+    cancelOnRunThread();
+}
+
+void LibraryScan::cancelOnRunThread()
+{
+    if (m_runner)
+        m_runner->cancel();
+}
+
+LibraryScanSummary LibraryScan::run()
+{
+    LibraryScanSummary summary;
+    QObject context; // where cancel() from another thread is carried out
+    {
+        QMutexLocker lock(&m_mutex);
+        m_context = &context;
+    }
+    const auto done = [this, &summary](LibraryScanStatus status, const QString &error = QString()) {
+        QMutexLocker lock(&m_mutex);
+        m_context = nullptr;
+        summary.status = status;
+        summary.error = error;
+        return summary;
+    };
+
+    const ScannerSet scanners = findScanners(m_options.scanner, m_options.layoutBase);
+    summary.scanner = scanners.native.path;
+    if (summary.scanner.isEmpty())
+        return done(LibraryScanStatus::NoScanner, QStringLiteral("no scanner found; name it with --scanner"));
+
+    ScanCache cache(m_options.cacheFile.isEmpty() ? defaultCacheFile() : m_options.cacheFile,
+                    scannerSetIdentity(scanners));
+    QString message;
+    cache.load(&message);
+    if (!message.isEmpty())
+        m_events->problem(LibraryProblem::CacheUnreadable, message);
+    // Find out now, not after an hour of scanning, that the cache is unusable.
+    if (!cache.save(&message))
+        return done(LibraryScanStatus::CacheNotWritten, message);
+
+    QStringList candidates;
+    CandidateProblems problems;
+    if (!collectCandidates(m_options.inputs, m_events, &candidates, &problems, &summary.inputNotFound))
+        return done(LibraryScanStatus::UnreadableInput);
+    summary.candidates = candidates.size();
+
+    Plan plan;
+    QStringList toScan = selectFromCache(candidates, problems, cache, m_options, &plan);
+    QHash<QString, QString> stamps;
+    for (const QString &path : toScan)
+        stamps.insert(path, fileStamp(path));
+    // No scanner is started for a file that none of them can load.
+    QList<ScanResult> unstarted;
+    const QHash<QString, QString> scannerOf = assignScanners(scanners, &toScan, &unstarted);
+    Recorder recorder(cache, m_events);
+    for (ScanResult result : unstarted) {
+        result.scannedAt = QDateTime::currentDateTimeUtc();
+        plan.known.insert(result.path, result);
+        recorder.record(result, stamps.value(result.path));
+    }
+    for (const QString &path : candidates) {
+        if (plan.known.contains(path))
+            m_events->result(plan.known.value(path), false);
+    }
+    for (const QString &path : toScan)
+        plan.requests << ScanRequest{path, scannerOf.value(path), stamps.value(path), m_options.timeLimitMs};
+
+    std::unique_ptr<ScanSlotFactory> ownSlots;
+    if (!m_slots)
+        ownSlots = std::make_unique<ProcessSlotFactory>();
+    ScanRunner runner(m_slots ? *m_slots : *ownSlots, m_options.jobs);
+    {
+        QMutexLocker lock(&m_mutex);
+        m_runner = &runner;
+    }
+    m_events->scansPlanned(int(plan.requests.size()));
+    if (!cancelRequested()) {
+        runner.run(
+            plan.requests,
+            [&](const ScanRequest &request, const ScanResult &result) {
+                plan.known.insert(result.path, result);
+                recorder.record(result, request.stamp);
+                m_events->result(result, true);
+            },
+            [this](const ScanRequest &request) { m_events->scanStarted(request.path); });
+    }
+    {
+        QMutexLocker lock(&m_mutex);
+        m_runner = nullptr;
+    }
+    const bool interrupted = cancelRequested() || runner.wasCancelled();
+
+    if (!cache.save(&message))
+        return done(LibraryScanStatus::CacheNotWritten, message);
+    for (const QString &path : candidates) {
+        if (plan.known.contains(path))
+            summary.results << plan.known.value(path);
+    }
+    if (interrupted) {
+        // What the next run will not scan again: entries from this run and,
+        // under --rescan, earlier ones that still stand.
+        summary.inCache = std::count_if(candidates.begin(), candidates.end(), [&cache](const QString &path) {
+            ScanResult cached;
+            return cache.lookupCurrent(path, &cached);
+        });
+    }
+    return done(interrupted ? LibraryScanStatus::Interrupted : LibraryScanStatus::Completed);
+}
+
+} // namespace ombrel

@@ -1,0 +1,143 @@
+#include "launcher/report/report.h"
+
+#include "launcher/report/jsonformat.h"
+#include "launcher/report/terminaltext.h"
+
+#include <algorithm>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
+#include <QStringList>
+#include <QVector>
+
+namespace ombrel {
+
+namespace {
+
+QString outcomeText(const ScanResult &result)
+{
+    if (result.outcome == ScanOutcome::Crashed)
+        return QStringLiteral("crashed (signal %1)").arg(result.signal);
+    if (result.outcome == ScanOutcome::Failed && !result.failure.isEmpty())
+        return QStringLiteral("failed (%1)").arg(result.failure);
+    if (result.outcome == ScanOutcome::Failed)
+        return QStringLiteral("failed (exit %1)").arg(result.exitCode);
+    if (result.outcome == ScanOutcome::Foreign)
+        return QStringLiteral("foreign: ") + result.binary;
+    return outcomeName(result.outcome);
+}
+
+// Plug-ins report names of any length and content; keep the table
+// readable and the terminal theirs alone.
+QString elided(const QString &text)
+{
+    constexpr int kMaxWidth = 32;
+    const QString shown = escapedForTerminal(text);
+    return shown.size() <= kMaxWidth ? shown : shown.left(kMaxWidth - 1) + QChar(0x2026);
+}
+
+int countOf(const QList<ScanResult> &results, ScanOutcome outcome)
+{
+    return int(
+        std::count_if(results.begin(), results.end(), [outcome](const ScanResult &r) { return r.outcome == outcome; }));
+}
+
+} // namespace
+
+QString reportTable(const QList<ScanResult> &results)
+{
+    const QStringList header = {QStringLiteral("name"),   QStringLiteral("vendor"),  QStringLiteral("kind"),
+                                QStringLiteral("in/out"), QStringLiteral("outcome"), QStringLiteral("path")};
+    QList<QStringList> rows{header};
+    for (const ScanResult &r : results) {
+        const bool ok = r.outcome == ScanOutcome::Ok;
+        rows << QStringList{ok ? elided(r.info.name) : QStringLiteral("-"),
+                            ok && !r.info.vendor.isEmpty() ? elided(r.info.vendor) : QStringLiteral("-"),
+                            ok ? (r.info.instrument ? QStringLiteral("instrument") : QStringLiteral("effect"))
+                               : QStringLiteral("-"),
+                            ok ? QStringLiteral("%1/%2").arg(r.info.inchans).arg(r.info.outchans) : QStringLiteral("-"),
+                            escapedForTerminal(outcomeText(r)),
+                            escapedForTerminal(r.path)};
+    }
+    QVector<int> widths(header.size(), 0);
+    for (const QStringList &row : rows) {
+        for (int i = 0; i < row.size(); ++i)
+            widths[i] = qMax(widths[i], int(row.at(i).size()));
+    }
+    QString table;
+    for (const QStringList &row : rows) {
+        QString line;
+        for (int i = 0; i < row.size(); ++i)
+            line += i + 1 < row.size() ? row.at(i).leftJustified(widths.at(i) + 2) : row.at(i);
+        table += line + QLatin1Char('\n');
+    }
+    table += reportSummary(results) + QLatin1Char('\n');
+    // Where to look next, for the first row that did not end ok.
+    const auto failed = std::find_if(results.begin(), results.end(),
+                                     [](const ScanResult &r) { return r.outcome != ScanOutcome::Ok; });
+    if (failed != results.end()) {
+        // Quoted for the shell it is meant to be pasted into.
+        QString path = escapedForTerminal(failed->path);
+        path.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+        table += QStringLiteral("Why a plug-in did not end ok: ombrel-scan --log '%1'\n").arg(path);
+    }
+    return table;
+}
+
+QString plugInCount(qsizetype n)
+{
+    return n == 1 ? QStringLiteral("1 plug-in") : QStringLiteral("%1 plug-ins").arg(n);
+}
+
+QString reportSummary(const QList<ScanResult> &results)
+{
+    QStringList counts;
+    for (ScanOutcome outcome : allOutcomes()) {
+        if (const int n = countOf(results, outcome))
+            counts << QStringLiteral("%1 %2").arg(n).arg(outcomeName(outcome));
+    }
+    const int cached = int(std::count_if(results.begin(), results.end(), [](const ScanResult &r) { return r.cached; }));
+    return QStringLiteral("%1: %2 (%3 scanned, %4 from the cache)")
+        .arg(plugInCount(results.size()))
+        .arg(counts.isEmpty() ? QStringLiteral("none") : counts.join(QStringLiteral(", ")))
+        .arg(results.size() - cached)
+        .arg(cached);
+}
+
+QJsonObject reportSummaryJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted)
+{
+    const int cached = int(std::count_if(results.begin(), results.end(), [](const ScanResult &r) { return r.cached; }));
+    QJsonObject counts;
+    for (ScanOutcome outcome : allOutcomes())
+        counts.insert(outcomeName(outcome), countOf(results, outcome));
+    return QJsonObject{
+        {QStringLiteral("version"), kJsonFormatVersion},
+        {QStringLiteral("scanner"), scanner},
+        {QStringLiteral("interrupted"), interrupted},
+        {QStringLiteral("total"), int(results.size())},
+        {QStringLiteral("scanned"), int(results.size()) - cached},
+        {QStringLiteral("cached"), cached},
+        {QStringLiteral("outcomes"), counts},
+    };
+}
+
+QJsonObject reportResultJson(const ScanResult &result)
+{
+    QJsonObject object = toJson(result);
+    object.insert(QStringLiteral("cached"), result.cached);
+    return object;
+}
+
+QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted)
+{
+    QJsonArray plugins;
+    for (const ScanResult &r : results)
+        plugins.append(reportResultJson(r));
+    QJsonObject root = reportSummaryJson(results, scanner, interrupted);
+    root.insert(QStringLiteral("plugins"), plugins);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+} // namespace ombrel

@@ -1,0 +1,66 @@
+#include "launcher/run/scanverdict.h"
+
+#include "contract/lines.h"
+#include "contract/outcome.h"
+
+namespace ombrel {
+
+namespace {
+
+ScanOutcome exitedOutcome(const ProcessEnd &end, QString *failure)
+{
+    switch (end.exitCode) {
+    case OutcomeOk:
+        if (!end.record.name.isEmpty())
+            return ScanOutcome::Ok;
+        // The scanner said it wrote the record: not finding it is our
+        // side's failure (out of file descriptors, say), not the plug-in's.
+        // Without that last line, the plug-in ended the process itself.
+        if (end.output.lastLine() == quoted(statusText(OutcomeOk)).toUtf8())
+            *failure = QStringLiteral("the scanner's result could not be read");
+        return ScanOutcome::Failed;
+    case OutcomeNotFound:
+        return ScanOutcome::Missing;
+    case OutcomeNoName:
+        // The ban line comes before any of the plug-in's code runs.
+        return QString::fromUtf8(end.output.head()).contains(banLineText()) ? ScanOutcome::Banned
+                                                                            : ScanOutcome::NotAPlugin;
+    default:
+        return ScanOutcome::Failed;
+    }
+}
+
+} // namespace
+
+ScanResult scanVerdict(const ScanRequest &request, const ProcessEnd &end)
+{
+    ScanResult result;
+    result.path = request.path;
+    result.milliseconds = end.milliseconds;
+    result.scannedAt = end.endedAt;
+    result.scanner = end.scanner;
+    switch (end.ending) {
+    case ProcessEnd::Ending::NotStarted:
+        result.outcome = ScanOutcome::Failed;
+        result.failure = end.failure;
+        break;
+    case ProcessEnd::Ending::TimedOut:
+        result.outcome = ScanOutcome::TimedOut;
+        break;
+    case ProcessEnd::Ending::Crashed:
+        result.outcome = ScanOutcome::Crashed;
+        result.signal = end.signal;
+        break;
+    case ProcessEnd::Ending::Exited:
+        result.exitCode = end.exitCode;
+        result.outcome = exitedOutcome(end, &result.failure);
+        if (result.outcome == ScanOutcome::Ok)
+            result.info = end.record;
+        break;
+    }
+    if (result.outcome != ScanOutcome::Ok)
+        result.lines = keptLines(end.output.head() + end.output.tail());
+    return result;
+}
+
+} // namespace ombrel
