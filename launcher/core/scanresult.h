@@ -46,6 +46,9 @@ struct ScanResult
     QStringList lines;       // the last lines the process printed, unless Ok
     QString scanner;         // the scanner that was started, if one was
     QString binary;          // for Foreign: what the file is built for
+    QString protection;      // what kept the scan from harming the user: "sandbox" or
+                             // "limits" (no sandbox could be had, or it was turned off);
+                             // empty when no scanner was started
 };
 
 QJsonObject toJson(const ScanResult &result);

@@ -16,6 +16,13 @@ namespace ombrel {
 class ScanRunner;
 class ScanSlotFactory;
 
+// How each scan is kept from harming the user (run/sandbox.h).
+enum class SandboxMode {
+    Auto,    // a sandbox where the system allows one, else what protection remains, said so
+    Require, // a sandbox or no run at all (LibraryScanStatus::NoSandbox)
+    Off,     // no sandbox: the time limit, the memory limit, the scan's processes killed with it
+};
+
 // What a library scan is asked to do; ombrel-scan's options.
 struct LibraryScanOptions
 {
@@ -45,6 +52,7 @@ enum class LibraryScanStatus {
     NoScanner,       // no native scanner to start: nothing was done
     UnreadableInput, // a folder given cannot be read: nothing was scanned
     CacheNotWritten, // the cache cannot be written (before or after scanning)
+    NoSandbox,       // SandboxMode::Require, and no sandbox can be had: nothing was scanned
 };
 
 struct LibraryScanSummary
