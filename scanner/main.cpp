@@ -21,17 +21,13 @@
 // logging rules or message pattern (see diagnostics.h).
 
 #include "diagnostics.h"
-#include "pluginscanner.h"
+#include "scansession.h"
 
 #include "contract/identity.h"
-#include "contract/lines.h"
 #include "contract/outcome.h"
-#include "store/emptystore.h"
+#include "store/resultstore.h"
 
 #include <QCoreApplication>
-#include <QDebug>
-#include <QSettings>
-#include <QStringList>
 
 int main(int argc, char *argv[])
 {
@@ -41,24 +37,7 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(storeApplicationName());
         QCoreApplication::setOrganizationName(storeOrganizationName());
-        const QStringList args = QCoreApplication::arguments();
-
-        // Emptied whether or not a path was given, but written out at once
-        // only when the previous file holds that path's group; otherwise by
-        // the scan's own flush or when this object closes, so that a plug-in
-        // that crashes the process leaves the previous run's file untouched.
-        QSettings::setDefaultFormat(QSettings::IniFormat);
-        QSettings store;
-        emptyStore(store, args.value(1));
-
-        if (args.size() > 1) {
-            const QString &path = args.at(1);
-            qDebug().noquote() << QStringLiteral("scanning plugin") << quoted(path);
-            result = PluginScanner().scanPlugin(path);
-            qDebug().noquote() << quoted(statusText(result));
-        } else {
-            qDebug().noquote() << QStringLiteral("no plugin file given to helper process");
-        }
+        result = scanIntoStore(QCoreApplication::arguments(), ResultStore::userFile());
     }
     return result;
 }

@@ -5,12 +5,12 @@
 #include "contract/lines.h"
 #include "contract/outcome.h"
 #include "probe/probeplugin.h"
-#include "store/pluginrecord.h"
+#include "store/resultstore.h"
 
 #include <QDebug>
 #include <QFileInfo>
 
-int PluginScanner::scanPlugin(const QString &path) const
+int PluginScanner::scanPlugin(const QString &path, ResultStore &store) const
 {
     // Existence comes first: a missing file is never probed, banned or not.
     if (!QFileInfo::exists(path))
@@ -26,7 +26,7 @@ int PluginScanner::scanPlugin(const QString &path) const
         return OutcomeNoName;
 
     qDebug().noquote() << quoted(info.pluginfn) << quoted(info.name);
-    if (!writePluginRecord(path, info))
+    if (!store.write(path, info))
         return OutcomeError;
     return OutcomeOk;
 }

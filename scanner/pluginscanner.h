@@ -4,6 +4,8 @@
 
 #include <QString>
 
+class ResultStore;
+
 // Examines one plug-in per process. Stateless: every call stands alone.
 class PluginScanner
 {
@@ -13,7 +15,7 @@ public:
     // 3 when nothing exists at the path, 5 when the probe found no name,
     // 6 when the record could not be written to the store. A plug-in that
     // calls exit() or quick_exit() ends the process with 4 (pluginexitguard.h).
-    int scanPlugin(const QString &path) const;
+    int scanPlugin(const QString &path, ResultStore &store) const;
 
     // The probe (probe/probeplugin.h): loads the library, talks to the effect
     // and unloads it again before returning. Fails only by leaving the

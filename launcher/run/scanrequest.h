@@ -5,6 +5,7 @@
 #include "contract/plugininfo.h"
 
 #include <QDateTime>
+#include <QMetaType>
 #include <QString>
 
 namespace ombrel {
@@ -41,3 +42,5 @@ struct ProcessEnd
 };
 
 } // namespace ombrel
+
+Q_DECLARE_METATYPE(ombrel::ProcessEnd)

@@ -124,7 +124,7 @@ void ScanRunner::onTimeLimit(Slot &slot)
     if (!slot.busy)
         return;
     slot.timedOut = true;
-    slot.grace.start(kAbortGraceMs);
+    slot.grace.start(m_abortGraceMs);
     slot.slot->abort();
 }
 
@@ -136,7 +136,7 @@ void ScanRunner::onAbortGraceOver(Slot &slot)
     m_retired.push_back(std::move(slot.slot));
     ProcessEnd end;
     end.ending = ProcessEnd::Ending::TimedOut;
-    end.milliseconds = slot.request.timeLimitMs + kAbortGraceMs;
+    end.milliseconds = slot.request.timeLimitMs + m_abortGraceMs;
     end.endedAt = QDateTime::currentDateTimeUtc();
     end.scanner = slot.request.scanner;
     finish(slot, std::move(end));

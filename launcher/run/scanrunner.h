@@ -47,8 +47,8 @@ public:
     int jobs() const { return m_jobs; }
 
     // How long a slot may take to report the end of a scan it was told to
-    // abort.
-    static constexpr int kAbortGraceMs = 5000;
+    // abort before it is given up on.
+    void setAbortGrace(int milliseconds) { m_abortGraceMs = milliseconds; }
 
 private:
     struct Slot;
@@ -63,6 +63,7 @@ private:
 
     ScanSlotFactory &m_factory;
     int m_jobs;
+    int m_abortGraceMs = 5000;
     std::vector<std::unique_ptr<Slot>> m_slots;
     // Slots given up on: kept until run() returns, so that none is
     // destroyed from inside its own callback.

@@ -1,0 +1,258 @@
+// The runner and the verdict on a scan's end, in-process: a test double
+// stands for the scanner processes, so the queue, the time limits and the
+// reading of the exit-code contract are seen without starting any.
+
+#include "launcher/run/scanrunner.h"
+#include "launcher/run/scanverdict.h"
+
+#include "contract/lines.h"
+#include "contract/outcome.h"
+
+#include <QTimer>
+#include <QtTest>
+
+#include <map>
+
+using namespace ombrel;
+
+namespace {
+
+// What the double does with a path: "exit:N" ends with N after a moment,
+// "hang" ends only when aborted, "deaf" never ends, "unstartable" cannot
+// be started.
+struct Double
+{
+    int running = 0;
+    int mostAtOnce = 0;
+    int made = 0;
+    int aborted = 0;
+};
+
+class DoubleSlot : public ScanSlot
+{
+public:
+    explicit DoubleSlot(Double &state)
+        : m_state(state)
+    {
+    }
+    ~DoubleSlot() override { m_state.running -= m_busy ? 1 : 0; }
+
+    void start(const ScanRequest &request, EndHandler ended) override
+    {
+        m_ended = std::move(ended);
+        m_busy = true;
+        m_state.mostAtOnce = qMax(m_state.mostAtOnce, ++m_state.running);
+        const QString how = request.path.section(QLatin1Char('/'), -1);
+        if (how.startsWith(QLatin1String("exit:"))) {
+            ProcessEnd end;
+            end.ending = ProcessEnd::Ending::Exited;
+            end.exitCode = how.mid(5).toInt();
+            end.output.append("scanning plugin\n");
+            QTimer::singleShot(5, &m_context, [this, end] { finish(end); });
+        } else if (how == QLatin1String("unstartable")) {
+            ProcessEnd end;
+            end.failure = QStringLiteral("cannot start");
+            QTimer::singleShot(0, &m_context, [this, end] { finish(end); });
+        }
+        m_deaf = how == QLatin1String("deaf");
+    }
+
+    void abort() override
+    {
+        ++m_state.aborted;
+        if (m_busy && !m_deaf) {
+            ProcessEnd end;
+            end.ending = ProcessEnd::Ending::Crashed;
+            end.signal = 9;
+            end.output.append("last words\n");
+            QTimer::singleShot(0, &m_context, [this, end] { finish(end); });
+        }
+    }
+
+private:
+    void finish(const ProcessEnd &end)
+    {
+        if (!m_busy)
+            return;
+        m_busy = false;
+        --m_state.running;
+        m_ended(end);
+    }
+
+    Double &m_state;
+    QObject m_context;
+    EndHandler m_ended;
+    bool m_busy = false;
+    bool m_deaf = false;
+};
+
+class DoubleFactory : public ScanSlotFactory
+{
+public:
+    explicit DoubleFactory(int most = 1024)
+        : m_most(most)
+    {
+    }
+    int slotCount(int wanted) const override { return qMin(wanted, m_most); }
+    std::unique_ptr<ScanSlot> makeSlot() override
+    {
+        ++state.made;
+        return std::make_unique<DoubleSlot>(state);
+    }
+    Double state;
+
+private:
+    int m_most;
+};
+
+QList<ScanRequest> requests(const QStringList &hows, int timeLimitMs = 10000)
+{
+    QList<ScanRequest> list;
+    for (int i = 0; i < hows.size(); ++i)
+        list << ScanRequest{QStringLiteral("/p%1/").arg(i) + hows.at(i), QStringLiteral("scanner"), QString(),
+                            timeLimitMs};
+    return list;
+}
+
+ProcessEnd exited(int code, const QByteArray &output = "scanning plugin \"/p.so\"\n")
+{
+    ProcessEnd end;
+    end.ending = ProcessEnd::Ending::Exited;
+    end.exitCode = code;
+    end.output.append(output);
+    return end;
+}
+
+} // namespace
+
+class RunnerTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void verdict_data()
+    {
+        QTest::addColumn<ProcessEnd>("end");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<bool>("withReason");
+        QTest::addColumn<bool>("withLines");
+
+        const QByteArray said = "scanning plugin \"/p.so\"\n";
+        ProcessEnd named = exited(OutcomeOk);
+        named.record.name = QStringLiteral("Gain");
+        ProcessEnd crashed;
+        crashed.ending = ProcessEnd::Ending::Crashed;
+        crashed.signal = 11;
+        ProcessEnd timedOut = crashed;
+        timedOut.ending = ProcessEnd::Ending::TimedOut;
+        ProcessEnd notStarted;
+        notStarted.failure = QStringLiteral("no private store folder can be made");
+        // clang-format off
+        QTest::newRow("0 with the group") << named << "ok" << false << false;
+        QTest::newRow("0 and OK, no group") << exited(0, said + "\"OK\"\n") << "failed" << true << true;
+        QTest::newRow("0 without OK: _exit") << exited(0) << "failed" << false << true;
+        QTest::newRow("3") << exited(OutcomeNotFound) << "missing" << false << true;
+        QTest::newRow("5 with the ban line") << exited(OutcomeNoName, said + "\"/p.so\" " + banLineText().toUtf8() + "\n") << "banned" << false << true;
+        QTest::newRow("5 with the ban text late") << exited(OutcomeNoName, said + "a\nb\nc\n" + banLineText().toUtf8() + "\n") << "not-a-plugin" << false << true;
+        QTest::newRow("4") << exited(4) << "failed" << false << true;
+        QTest::newRow("42") << exited(42) << "failed" << false << true;
+        QTest::newRow("signal") << crashed << "crashed" << false << false;
+        QTest::newRow("time limit") << timedOut << "timed-out" << false << false;
+        QTest::newRow("not started") << notStarted << "failed" << true << false;
+        // clang-format on
+    }
+
+    void verdict()
+    {
+        QFETCH(ProcessEnd, end);
+        QFETCH(QString, outcome);
+        QFETCH(bool, withReason);
+        QFETCH(bool, withLines);
+        end.scanner = QStringLiteral("/s");
+        const ScanResult result = scanVerdict(ScanRequest{QStringLiteral("/p.so"), QStringLiteral("/s"), {}, 1}, end);
+        QCOMPARE(outcomeName(result.outcome), outcome);
+        QCOMPARE(!result.failure.isEmpty(), withReason);
+        QCOMPARE(!result.lines.isEmpty(), withLines);
+        QCOMPARE(result.path, QStringLiteral("/p.so"));
+        QCOMPARE(result.signal, end.ending == ProcessEnd::Ending::Crashed ? 11 : 0);
+        QCOMPARE(result.info.name, outcome == QLatin1String("ok") ? QStringLiteral("Gain") : QString());
+    }
+
+    void queueKeepsToItsSlots_data()
+    {
+        QTest::addColumn<int>("jobs");
+        QTest::addColumn<int>("factoryAllows");
+        QTest::addColumn<int>("expectedAtOnce");
+        QTest::newRow("fewer scans than jobs") << 8 << 1024 << 5;
+        QTest::newRow("two jobs") << 2 << 1024 << 2;
+        QTest::newRow("the factory allows one") << 4 << 1 << 1;
+    }
+
+    void queueKeepsToItsSlots()
+    {
+        QFETCH(int, jobs);
+        QFETCH(int, factoryAllows);
+        QFETCH(int, expectedAtOnce);
+        DoubleFactory factory(factoryAllows);
+        ScanRunner runner(factory, jobs);
+        QStringList ended;
+        int started = 0;
+        runner.run(
+            requests({"exit:0", "exit:3", "exit:5", "unstartable", "exit:4"}),
+            [&](const ScanRequest &request, const ScanResult &) { ended << request.path; },
+            [&](const ScanRequest &) { ++started; });
+        QCOMPARE(ended.size(), 5);
+        QCOMPARE(started, 5);
+        QCOMPARE(factory.state.mostAtOnce, expectedAtOnce);
+        QCOMPARE(factory.state.made, expectedAtOnce); // slots are reused
+        QCOMPARE(factory.state.running, 0);
+    }
+
+    void timeLimits_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<bool>("withLines");
+        QTest::addColumn<int>("slotsMade");
+        QTest::newRow("ends when aborted") << "hang" << true << 1;
+        // Given up after the grace; the next scan gets a new slot.
+        QTest::newRow("never ends") << "deaf" << false << 2;
+    }
+
+    void timeLimits()
+    {
+        QFETCH(QString, how);
+        QFETCH(bool, withLines);
+        QFETCH(int, slotsMade);
+        DoubleFactory factory;
+        ScanRunner runner(factory, 1);
+        runner.setAbortGrace(50);
+        QList<ScanResult> results;
+        runner.run(requests({how, "exit:0"}, 30),
+                   [&](const ScanRequest &, const ScanResult &result) { results << result; });
+        QCOMPARE(results.size(), 2);
+        QCOMPARE(outcomeName(results.at(0).outcome), QStringLiteral("timed-out"));
+        QCOMPARE(!results.at(0).lines.isEmpty(), withLines);
+        QCOMPARE(outcomeName(results.at(1).outcome), QStringLiteral("failed")); // exit 0 without a record
+        QCOMPARE(factory.state.made, slotsMade);
+    }
+
+    void cancelEndsTheRunAtOnce()
+    {
+        // Two scans that would never end, and one that ends: cancelled from
+        // its result, the run returns without waiting for the others.
+        DoubleFactory factory;
+        ScanRunner runner(factory, 3);
+        int results = 0;
+        runner.run(requests({"deaf", "hang", "exit:0", "exit:0"}), [&](const ScanRequest &, const ScanResult &) {
+            ++results;
+            runner.cancel();
+        });
+        QCOMPARE(results, 1);
+        QVERIFY(runner.wasCancelled());
+        QCOMPARE(factory.state.aborted, 2);
+        QCOMPARE(factory.state.running, 0); // every slot went with the run
+    }
+};
+
+QTEST_GUILESS_MAIN(RunnerTest)
+#include "tst_runner.moc"
