@@ -12,11 +12,15 @@ the outcome as its exit code, so that a plug-in that crashes takes only
 the helper down.
 
 ombrel-scan scans whole plug-in folders with it, several files at once,
-remembers what it found, and prints a table, one JSON document or JSON
-lines as results come in.")
+each in a sandbox, remembers what it found, and prints a table, one JSON
+document or JSON lines as results come in.")
 if(OMBREL_COMPANION)
     set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "The ${OMBREL_COMPANION} build of OmbrelPluginScanner, installed beside the native
 package's scanner, so that its ombrel-scan can scan ${OMBREL_COMPANION} plug-ins too.")
+endif()
+# Every scan runs in a bubblewrap sandbox where the system allows it.
+if(NOT OMBREL_COMPANION)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS bubblewrap)
 endif()
 # The README's cpack command leaves the source tree clean.
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})

@@ -23,6 +23,7 @@ const OutcomeEntry kOutcomes[] = {
     {ScanOutcome::NonUtf8Name, "non-utf8-name"},
     {ScanOutcome::Failed, "failed"},
     {ScanOutcome::Foreign, "foreign"},
+    {ScanOutcome::MemoryLimit, "memory-limit"},
 };
 
 } // namespace
@@ -82,7 +83,7 @@ QJsonObject toJson(const ScanResult &result)
         object.insert(QStringLiteral("signal"), result.signal);
     // The exit code of every scanner process that exited: --log shows it.
     if (!result.scanner.isEmpty() && result.failure.isEmpty() && result.outcome != ScanOutcome::Crashed
-        && result.outcome != ScanOutcome::TimedOut)
+        && result.outcome != ScanOutcome::TimedOut && result.outcome != ScanOutcome::MemoryLimit)
         object.insert(QStringLiteral("exitCode"), result.exitCode);
     if (!result.failure.isEmpty())
         object.insert(QStringLiteral("reason"), result.failure);
@@ -90,6 +91,8 @@ QJsonObject toJson(const ScanResult &result)
         object.insert(QStringLiteral("binary"), result.binary);
     if (!result.scanner.isEmpty())
         object.insert(QStringLiteral("scanner"), result.scanner);
+    if (!result.protection.isEmpty())
+        object.insert(QStringLiteral("protection"), result.protection);
     return object;
 }
 
@@ -115,6 +118,7 @@ bool fromJson(const QJsonObject &object, ScanResult *result)
         parsed.lines << line.toString();
     parsed.binary = object.value(QStringLiteral("binary")).toString();
     parsed.scanner = object.value(QStringLiteral("scanner")).toString();
+    parsed.protection = object.value(QStringLiteral("protection")).toString();
     if (parsed.outcome == ScanOutcome::Ok && parsed.info.name.isEmpty())
         return false;
     *result = parsed;

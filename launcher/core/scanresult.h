@@ -23,6 +23,7 @@ enum class ScanOutcome {
     Failed,      // any other end: an exit code the scanner does not give, or
                  // the scanner could not be run for it (then failure says why)
     Foreign,     // built for a format or processor no installed scanner loads; not started
+    MemoryLimit, // ended (crashed or failed) at the scan's memory limit
 };
 
 // Every outcome, in the order reports list them.
@@ -46,9 +47,10 @@ struct ScanResult
     QStringList lines;       // the last lines the process printed, unless Ok
     QString scanner;         // the scanner that was started, if one was
     QString binary;          // for Foreign: what the file is built for
-    QString protection;      // what kept the scan from harming the user: "sandbox" or
-                             // "limits" (no sandbox could be had, or it was turned off);
-                             // empty when no scanner was started
+    QString protection;      // what kept the scan from harming the user: "sandbox"; "limits"
+                             // (no sandbox: memory limit, system call filter, every process
+                             // of the scan killed); "none" (only its process group killed,
+                             // where no scan server is installed); empty when not scanned
 };
 
 QJsonObject toJson(const ScanResult &result);

@@ -77,6 +77,7 @@ ScannerSet findScanners(const QString &given, const QString &launcherPath)
         if (!isExecutableFormat(set.native.format))
             set.native.format = readBinaryFormat(launcherPath);
     }
+    set.server = findInLayout(launcherDir, QStringLiteral("ombrel-scan-server"));
     for (const CompanionPlace &place : companionPlaces()) {
         const QString path = findInLayout(launcherDir, place.folder + QLatin1Char('/') + kScannerName);
         if (path.isEmpty())

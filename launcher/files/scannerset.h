@@ -16,6 +16,8 @@ namespace ombrel {
 //       the native scanner (or the one named with --scanner)
 //   i386/OmbrelPluginScanner or ../libexec/ombrel/i386/OmbrelPluginScanner
 //       the 32-bit x86 scanner, on Linux
+//   ombrel-scan-server or ../libexec/ombrel/ombrel-scan-server
+//       what runs a slot's scans in a sandbox, for scanners of every architecture
 struct InstalledScanner
 {
     QString path;
@@ -27,6 +29,7 @@ struct ScannerSet
     InstalledScanner native; // path empty when there is none
     QList<InstalledScanner> companions;
     QStringList absentCompanions; // folders of the layout with no scanner in them
+    QString server;               // the scan server (ombrel-scan-server), in the layout; empty when absent
 
     // The scanner for a file of this format; empty when no installed one loads it.
     QString scannerFor(const BinaryFormat &format) const;

@@ -7,8 +7,11 @@
 #include "launcher/report/terminaltext.h"
 #include "launcher/run/processslot.h"
 #include "launcher/run/scanrunner.h"
+#include "launcher/run/serverslot.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QSet>
 #include <QFileInfo>
 #include <QHash>
 #include <QMap>
@@ -88,13 +91,79 @@ QStringList selectFromCache(const QStringList &candidates, const CandidateProble
         ScanResult cached;
         const bool usable = !options.rescan && cache.lookupCurrent(path, &cached)
             && !(options.retryFailed
-                 && (cached.outcome == ScanOutcome::Crashed || cached.outcome == ScanOutcome::TimedOut));
+                 && (cached.outcome == ScanOutcome::Crashed || cached.outcome == ScanOutcome::TimedOut
+                     || cached.outcome == ScanOutcome::MemoryLimit));
         if (usable)
             plan->known.insert(path, cached);
         else
             toScan << path;
     }
     return toScan;
+}
+
+// The folders a sandboxed scan may read: each plug-in's, as given and
+// where its links lead, the scanners', and the user's extras.
+QStringList readableFolders(const QList<ScanRequest> &requests, const LibraryScanOptions &options)
+{
+    QSet<QString> folders;
+    for (const ScanRequest &request : requests) {
+        const QFileInfo file(request.path);
+        folders << file.absolutePath() << QFileInfo(request.scanner).absolutePath();
+        const QString target = file.canonicalFilePath();
+        if (!target.isEmpty())
+            folders << QFileInfo(target).absolutePath();
+    }
+    QStringList list(folders.begin(), folders.end());
+    return list << options.readOnlyPaths;
+}
+
+// Where the scans run: a scan server per slot in a sandbox where one can be
+// had; else, as the mode allows, a server without one, or a scanner
+// process per plug-in where no server is installed. Null, with *summary
+// saying why, when a sandbox is required and none can be had.
+std::unique_ptr<ScanSlotFactory> makeSlots(const LibraryScanOptions &options, const ScannerSet &scanners,
+                                           const QList<ScanRequest> &requests, LibraryScanEvents *events,
+                                           LibraryScanSummary *summary)
+{
+    SandboxCheck check;
+    if (scanners.server.isEmpty())
+        check.problem = QStringLiteral("no scan server (ombrel-scan-server) is installed beside ombrel-scan");
+    else if (options.sandbox == SandboxMode::Off)
+        check.problem = QStringLiteral("the sandbox is turned off");
+    else
+        check = checkSandbox();
+    if (!check.available && options.sandbox == SandboxMode::Require) {
+        summary->status = LibraryScanStatus::NoSandbox;
+        summary->error = QStringLiteral("no sandbox can be had: %1").arg(check.problem);
+        return nullptr;
+    }
+    if (scanners.server.isEmpty()) {
+        summary->protection = QStringLiteral("none");
+        summary->protectionNote = check.problem;
+        events->problem(LibraryProblem::NoSandbox,
+                        QStringLiteral("no sandbox: %1; plug-ins run with the user's rights").arg(check.problem));
+        return std::make_unique<ProcessSlotFactory>();
+    }
+    ServerSlotSettings settings;
+    settings.server = scanners.server;
+    settings.memoryLimit = options.memoryLimitBytes;
+    settings.sandboxed = check.available;
+    settings.protection = check.available ? QStringLiteral("sandbox") : QStringLiteral("limits");
+    if (check.available) {
+        settings.sandbox.bubblewrap = check.bubblewrap;
+        settings.sandbox.server = scanners.server;
+        settings.sandbox.readOnly = readableFolders(requests, options);
+        settings.sandbox.workingFolder = QDir::currentPath();
+    } else if (options.sandbox == SandboxMode::Auto) {
+        events->problem(LibraryProblem::NoSandbox,
+                        QStringLiteral("no sandbox: %1; scans run with the memory limit and a system call filter, "
+                                       "and their processes end with them, but plug-ins can reach the user's files "
+                                       "and network (--sandbox=require makes this an error)")
+                            .arg(check.problem));
+    }
+    summary->protection = settings.protection;
+    summary->protectionNote = check.problem;
+    return std::make_unique<ServerSlotFactory>(settings);
 }
 
 class Recorder
@@ -124,6 +193,12 @@ private:
 };
 
 } // namespace
+
+QString sandboxOnThisMachine()
+{
+    const SandboxCheck check = checkSandbox();
+    return check.available ? QStringLiteral("a sandbox") : QStringLiteral("no sandbox (%1)").arg(check.problem);
+}
 
 LibraryScan::LibraryScan(LibraryScanOptions options, LibraryScanEvents *events, ScanSlotFactory *slots)
     : m_options(std::move(options))
@@ -206,16 +281,18 @@ LibraryScanSummary LibraryScan::run()
         plan.known.insert(result.path, result);
         recorder.record(result, stamps.value(result.path));
     }
+    for (const QString &path : toScan)
+        plan.requests << ScanRequest{path, scannerOf.value(path), stamps.value(path), m_options.timeLimitMs};
+    std::unique_ptr<ScanSlotFactory> ownSlots;
+    if (!m_slots) {
+        ownSlots = makeSlots(m_options, scanners, plan.requests, m_events, &summary);
+        if (!ownSlots)
+            return done(summary.status, summary.error);
+    }
     for (const QString &path : candidates) {
         if (plan.known.contains(path))
             m_events->result(plan.known.value(path), false);
     }
-    for (const QString &path : toScan)
-        plan.requests << ScanRequest{path, scannerOf.value(path), stamps.value(path), m_options.timeLimitMs};
-
-    std::unique_ptr<ScanSlotFactory> ownSlots;
-    if (!m_slots)
-        ownSlots = std::make_unique<ProcessSlotFactory>();
     ScanRunner runner(m_slots ? *m_slots : *ownSlots, m_options.jobs);
     {
         QMutexLocker lock(&m_mutex);

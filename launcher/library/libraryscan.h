@@ -34,15 +34,19 @@ struct LibraryScanOptions
     QString cacheFile;        // empty: defaultCacheFile()
     QString scanner;          // the native scanner; empty: found in the layout
     QString layoutBase;       // a file in the folder the scanner layout is relative to (files/scannerset.h)
+    SandboxMode sandbox = SandboxMode::Auto;
+    qint64 memoryLimitBytes = qint64(2) << 30; // per scan; 0: none
+    QStringList readOnlyPaths;                 // folders a plug-in may also read in the sandbox
 };
 
 // What went wrong with an input or the cache, without ending the run.
 enum class LibraryProblem {
-    InputNotFound,    // a file or folder given does not exist: named, not scanned
-    UnreadableFolder, // a folder cannot be read (ends the run when it was given)
-    NoPluginFiles,    // a folder given holds no plug-in file
-    CacheUnreadable,  // the cache file cannot be read: rebuilt
-    JournalNotWritten // a result could not be appended: safe only once saved
+    InputNotFound,     // a file or folder given does not exist: named, not scanned
+    UnreadableFolder,  // a folder cannot be read (ends the run when it was given)
+    NoPluginFiles,     // a folder given holds no plug-in file
+    CacheUnreadable,   // the cache file cannot be read: rebuilt
+    JournalNotWritten, // a result could not be appended: safe only once saved
+    NoSandbox,         // SandboxMode::Auto found no sandbox: the scans run with less protection
 };
 
 // How a library scan ended.
@@ -58,10 +62,12 @@ enum class LibraryScanStatus {
 struct LibraryScanSummary
 {
     LibraryScanStatus status = LibraryScanStatus::Completed;
-    QString error;              // for NoScanner and CacheNotWritten: what and why
+    QString error;              // for NoScanner, CacheNotWritten and NoSandbox: what and why
     bool inputNotFound = false; // some input given did not exist
     QList<ScanResult> results;  // one per candidate that has one, in the candidates' order
     QString scanner;            // the native scanner
+    QString protection;         // what protected the scans (ScanResult::protection)
+    QString protectionNote;     // why it is less than a sandbox; empty when sandboxed
     qsizetype candidates = 0;   // plug-in files found
     qsizetype inCache = 0;      // when interrupted: how many of them the cache holds a current result for
 };
@@ -82,6 +88,10 @@ public:
     // each scan as it ends (`scanned` true).
     virtual void result(const ScanResult &result, bool scanned) = 0;
 };
+
+// What --sandbox=auto gives on this machine, for --help: "a sandbox", or
+// "no sandbox (why, and how to mend it)".
+QString sandboxOnThisMachine();
 
 // One whole library scan, from the inputs to a saved cache: finds the
 // candidates, takes what the cache still holds for them (unless told to

@@ -142,12 +142,24 @@ struct CommandLine
                                  QStringLiteral("show, without scanning, what the cache knows of one plug-in:\n"
                                                 "outcome, exit code or signal, when, and its last lines"),
                                  QStringLiteral("file")};
+    const QCommandLineOption sandbox{
+        QStringLiteral("sandbox"),
+        QStringLiteral("auto, require or off (default: auto; here: %1)").arg(sandboxOnThisMachine()),
+        QStringLiteral("mode"), QStringLiteral("auto")};
+    const QCommandLineOption memoryLimit{
+        QStringLiteral("memory-limit"),
+        QStringLiteral("a scan that uses more memory ends; 16M to 1T, or 0 for none (default: 2G)"),
+        QStringLiteral("size"), QStringLiteral("2G")};
+    const QCommandLineOption allowRead{QStringLiteral("allow-read"),
+                                       QStringLiteral("a folder plug-ins may also read in the sandbox; repeatable"),
+                                       QStringLiteral("folder")};
     const QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("show this help")};
     const QCommandLineOption version{QStringLiteral("version"), QStringLiteral("show the program's version")};
 
     QList<QCommandLineOption> all() const
     {
-        return {jobs, timeout, rescan, retry, json, jsonLines, cache, scanner, log, help, version};
+        return {jobs,    timeout, rescan,      retry,     json, jsonLines, cache,
+                scanner, sandbox, memoryLimit, allowRead, log,  help,      version};
     }
 };
 
@@ -229,7 +241,9 @@ int scanLibrary(const QCommandLineParser &parser, const CommandLine &options)
     LibraryScanOptions scanOptions;
     QString message;
     if (!parseJobs(parser.value(options.jobs), &scanOptions.jobs, &message)
-        || !parseTimeout(parser.value(options.timeout), &scanOptions.timeLimitMs, &message)) {
+        || !parseTimeout(parser.value(options.timeout), &scanOptions.timeLimitMs, &message)
+        || !parseMemoryLimit(parser.value(options.memoryLimit), &scanOptions.memoryLimitBytes, &message)
+        || !parseSandboxMode(parser.value(options.sandbox), &scanOptions.sandbox, &message)) {
         printError(message);
         return ExitUsage;
     }
@@ -244,6 +258,7 @@ int scanLibrary(const QCommandLineParser &parser, const CommandLine &options)
     scanOptions.cacheFile = parser.value(options.cache);
     scanOptions.scanner = parser.value(options.scanner);
     scanOptions.layoutBase = QCoreApplication::applicationFilePath();
+    scanOptions.readOnlyPaths = parser.values(options.allowRead);
 
     CommandLineEvents events(jsonLines);
     LibraryScan scan(scanOptions, &events);
@@ -252,6 +267,7 @@ int scanLibrary(const QCommandLineParser &parser, const CommandLine &options)
     events.scanEnded();
     switch (summary.status) {
     case LibraryScanStatus::NoScanner:
+    case LibraryScanStatus::NoSandbox:
         printError(summary.error);
         return ExitUsage;
     case LibraryScanStatus::UnreadableInput: // told as a problem already
@@ -265,11 +281,13 @@ int scanLibrary(const QCommandLineParser &parser, const CommandLine &options)
     }
 
     const bool interrupted = summary.status == LibraryScanStatus::Interrupted;
+    const RunProtection protection{summary.protection, summary.protectionNote};
     if (jsonLines)
-        events.writeLine(jsonLineSummary(summary.results, summary.scanner, interrupted));
+        events.writeLine(jsonLineSummary(summary.results, summary.scanner, interrupted, protection));
+    else if (parser.isSet(options.json))
+        events.writeLine(reportJson(summary.results, summary.scanner, interrupted, protection));
     else
-        events.writeLine(parser.isSet(options.json) ? reportJson(summary.results, summary.scanner, interrupted)
-                                                    : reportTable(summary.results).toUtf8());
+        events.writeLine(reportTable(summary.results, protection).toUtf8());
     if (!events.outputError().isEmpty()) {
         printError(events.outputError());
         return ExitOutput;

@@ -43,3 +43,41 @@ int defaultJobs()
 {
     return qBound(1, QThread::idealThreadCount(), kMaxJobs);
 }
+
+bool parseMemoryLimit(const QString &text, qint64 *bytes, QString *error)
+{
+    static const QString units = QStringLiteral("KMGT");
+    QString digits = text.trimmed().toUpper();
+    int shift = 0;
+    if (!digits.isEmpty() && units.contains(digits.back())) {
+        shift = 10 * (int(units.indexOf(digits.back())) + 1);
+        digits.chop(1);
+    }
+    bool number = !digits.isEmpty() && digits.size() <= 13;
+    for (const QChar c : digits)
+        number = number && c >= QLatin1Char('0') && c <= QLatin1Char('9');
+    const qint64 value = number ? digits.toLongLong() : -1;
+    constexpr qint64 kLeast = qint64(16) << 20;
+    constexpr qint64 kMost = qint64(1) << 40;
+    if (value == 0 || (value > 0 && value <= (kMost >> shift) && (value << shift) >= kLeast)) {
+        *bytes = value << shift;
+        return true;
+    }
+    *error = QStringLiteral("--memory-limit: expected a size from 16M to 1T (or 0 for none), not \"%1\"").arg(text);
+    return false;
+}
+
+bool parseSandboxMode(const QString &text, ombrel::SandboxMode *mode, QString *error)
+{
+    if (text == QLatin1String("auto"))
+        *mode = ombrel::SandboxMode::Auto;
+    else if (text == QLatin1String("require"))
+        *mode = ombrel::SandboxMode::Require;
+    else if (text == QLatin1String("off"))
+        *mode = ombrel::SandboxMode::Off;
+    else {
+        *error = QStringLiteral("--sandbox: expected auto, require or off, not \"%1\"").arg(text);
+        return false;
+    }
+    return true;
+}

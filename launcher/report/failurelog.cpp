@@ -13,6 +13,8 @@ QString logText(const ScanResult &result, bool current)
         outcome += QStringLiteral(" (signal %1)").arg(result.signal);
     else if (result.outcome == ScanOutcome::TimedOut)
         outcome += QStringLiteral(" (killed after the time limit)");
+    else if (result.outcome == ScanOutcome::MemoryLimit)
+        outcome += QStringLiteral(" (ended at the scan's memory limit)");
     else if (!result.scanner.isEmpty())
         outcome += QStringLiteral(" (exit code %1)").arg(result.exitCode);
     else
@@ -31,6 +33,8 @@ QString logText(const ScanResult &result, bool current)
                 .arg(result.milliseconds);
     if (!result.scanner.isEmpty())
         text += QStringLiteral("scanner: %1\n").arg(escapedForTerminal(result.scanner));
+    if (!result.protection.isEmpty())
+        text += QStringLiteral("protection: %1\n").arg(result.protection);
     if (!current)
         text += QStringLiteral("The file or the scanner changed since; the next run scans it again.\n");
     if (result.outcome == ScanOutcome::Ok)

@@ -26,9 +26,10 @@ QByteArray jsonLineResult(const ScanResult &result)
     return line(reportResultJson(result), "result");
 }
 
-QByteArray jsonLineSummary(const QList<ScanResult> &results, const QString &scanner, bool interrupted)
+QByteArray jsonLineSummary(const QList<ScanResult> &results, const QString &scanner, bool interrupted,
+                           const RunProtection &protection)
 {
-    return line(reportSummaryJson(results, scanner, interrupted), "summary");
+    return line(reportSummaryJson(results, scanner, interrupted, protection), "summary");
 }
 
 } // namespace ombrel

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "launcher/core/scanresult.h"
+#include "launcher/report/report.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,6 +17,7 @@ namespace ombrel {
 QByteArray jsonLineResult(const ScanResult &result);
 
 // The closing line: the counts of the --json report, without the results.
-QByteArray jsonLineSummary(const QList<ScanResult> &results, const QString &scanner, bool interrupted);
+QByteArray jsonLineSummary(const QList<ScanResult> &results, const QString &scanner, bool interrupted,
+                           const RunProtection &protection = {});
 
 } // namespace ombrel

@@ -46,7 +46,7 @@ int countOf(const QList<ScanResult> &results, ScanOutcome outcome)
 
 } // namespace
 
-QString reportTable(const QList<ScanResult> &results)
+QString reportTable(const QList<ScanResult> &results, const RunProtection &protection)
 {
     const QStringList header = {QStringLiteral("name"),   QStringLiteral("vendor"),  QStringLiteral("kind"),
                                 QStringLiteral("in/out"), QStringLiteral("outcome"), QStringLiteral("path")};
@@ -83,7 +83,25 @@ QString reportTable(const QList<ScanResult> &results)
         path.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
         table += QStringLiteral("Why a plug-in did not end ok: ombrel-scan --log '%1'\n").arg(path);
     }
+    const QString line = protectionLine(protection);
+    if (!line.isEmpty())
+        table += line + QLatin1Char('\n');
     return table;
+}
+
+QString protectionLine(const RunProtection &protection)
+{
+    if (protection.protection == QLatin1String("sandbox"))
+        return QStringLiteral("Protection: each scan ran in a sandbox (no network, no writes outside it, "
+                              "nothing of it left running)");
+    if (protection.protection == QLatin1String("limits"))
+        return QStringLiteral("Protection: no sandbox (%1); each scan had a memory limit and a system call "
+                              "filter, and its processes ended with it")
+            .arg(protection.note);
+    if (protection.protection == QLatin1String("none"))
+        return QStringLiteral("Protection: none (%1); only each scan's process group was killed with it")
+            .arg(protection.note);
+    return QString();
 }
 
 QString plugInCount(qsizetype n)
@@ -106,13 +124,14 @@ QString reportSummary(const QList<ScanResult> &results)
         .arg(cached);
 }
 
-QJsonObject reportSummaryJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted)
+QJsonObject reportSummaryJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted,
+                              const RunProtection &protection)
 {
     const int cached = int(std::count_if(results.begin(), results.end(), [](const ScanResult &r) { return r.cached; }));
     QJsonObject counts;
     for (ScanOutcome outcome : allOutcomes())
         counts.insert(outcomeName(outcome), countOf(results, outcome));
-    return QJsonObject{
+    QJsonObject summary{
         {QStringLiteral("version"), kJsonFormatVersion},
         {QStringLiteral("scanner"), scanner},
         {QStringLiteral("interrupted"), interrupted},
@@ -121,6 +140,11 @@ QJsonObject reportSummaryJson(const QList<ScanResult> &results, const QString &s
         {QStringLiteral("cached"), cached},
         {QStringLiteral("outcomes"), counts},
     };
+    if (!protection.protection.isEmpty())
+        summary.insert(QStringLiteral("protection"), protection.protection);
+    if (!protection.note.isEmpty())
+        summary.insert(QStringLiteral("protectionNote"), protection.note);
+    return summary;
 }
 
 QJsonObject reportResultJson(const ScanResult &result)
@@ -130,12 +154,13 @@ QJsonObject reportResultJson(const ScanResult &result)
     return object;
 }
 
-QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted)
+QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted,
+                      const RunProtection &protection)
 {
     QJsonArray plugins;
     for (const ScanResult &r : results)
         plugins.append(reportResultJson(r));
-    QJsonObject root = reportSummaryJson(results, scanner, interrupted);
+    QJsonObject root = reportSummaryJson(results, scanner, interrupted, protection);
     root.insert(QStringLiteral("plugins"), plugins);
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }

@@ -9,9 +9,20 @@
 
 namespace ombrel {
 
+// What protected the scans of a run, for the reports: ScanResult::protection's
+// word, and when it is less than a sandbox, why.
+struct RunProtection
+{
+    QString protection;
+    QString note;
+};
+
 // For people: one row per plug-in (name, vendor, kind, ins/outs, outcome,
-// path) and a closing summary line.
-QString reportTable(const QList<ScanResult> &results);
+// path), a summary line, where to look next, and what protected the scans.
+QString reportTable(const QList<ScanResult> &results, const RunProtection &protection = {});
+
+// "Protection: ..." for the table's last line; empty when nothing is known.
+QString protectionLine(const RunProtection &protection);
 
 // "1 plug-in", "2 plug-ins".
 QString plugInCount(qsizetype n);
@@ -21,10 +32,12 @@ QString reportSummary(const QList<ScanResult> &results);
 
 // For programs: one JSON document with every result and the counts.
 // doc/schema/ombrel-scan-report.schema.json describes it.
-QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted);
+QByteArray reportJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted,
+                      const RunProtection &protection = {});
 
 // The document's parts: the format version, scanner, counts; and one result.
-QJsonObject reportSummaryJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted);
+QJsonObject reportSummaryJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted,
+                              const RunProtection &protection = {});
 QJsonObject reportResultJson(const ScanResult &result);
 
 } // namespace ombrel

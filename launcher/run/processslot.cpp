@@ -1,8 +1,9 @@
 #include "launcher/run/processslot.h"
 
+#include "launcher/run/childprocess.h"
+
 #include "contract/storerecord.h"
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QProcess>
@@ -12,59 +13,10 @@
 #include <csignal>
 #include <unistd.h>
 #endif
-#if defined(Q_OS_LINUX)
-#include <sys/prctl.h>
-#endif
 
 namespace ombrel {
 
 namespace {
-
-// Runs in the child between fork and exec.
-[[maybe_unused]] void prepareScannerChild([[maybe_unused]] qint64 launcher)
-{
-#if defined(Q_OS_UNIX)
-    ::setpgid(0, 0);
-    // The scanner writes nothing to stdout, but a plug-in may: send it
-    // where the scanner's lines go, so that a failed scan's kept lines
-    // hold the plug-in's own output too (bounded like the rest).
-    ::dup2(STDERR_FILENO, STDOUT_FILENO);
-#endif
-#if defined(Q_OS_LINUX)
-    // Dies with the launcher, whatever kills it (the signal comes when the
-    // thread that started it ends). Had the launcher died before this was
-    // set, the child would have another parent already: end now.
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    if (qint64(::getppid()) != launcher)
-        ::_exit(127);
-#endif
-}
-
-// A scanner process in a process group of its own: a terminal's Ctrl-C
-// reaches the launcher alone, which then decides what becomes of the scans
-// in flight, and killing the group also ends what a plug-in started.
-class ScannerProcess : public QProcess
-{
-public:
-    ScannerProcess()
-    {
-#if defined(Q_OS_UNIX) && QT_VERSION >= QT_VERSION_CHECK(6, 0, 0)
-        const qint64 launcher = QCoreApplication::applicationPid();
-        setChildProcessModifier([launcher] { prepareScannerChild(launcher); });
-#endif
-    }
-
-protected:
-#if defined(Q_OS_UNIX) && QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
-    void setupChildProcess() override
-    {
-        prepareScannerChild(m_launcher);
-    }
-
-private:
-    qint64 m_launcher = QCoreApplication::applicationPid();
-#endif
-};
 
 class ProcessSlot : public ScanSlot
 {
@@ -102,7 +54,7 @@ private:
     QObject m_context; // for calls from the event loop, which end with the slot
     QProcessEnvironment m_environment;
     PrivateStores &m_stores;
-    ScannerProcess *m_process = nullptr;
+    ChildProcess *m_process = nullptr;
     ScanRequest m_request;
     EndHandler m_ended;
     QString m_configHome; // the private store's folder
@@ -133,7 +85,7 @@ void ProcessSlot::start(const ScanRequest &request, EndHandler ended)
         return;
     }
 
-    m_process = new ScannerProcess;
+    m_process = new ChildProcess(true);
     m_process->setProcessEnvironment(environment);
     m_process->setStandardOutputFile(QProcess::nullDevice());
     m_process->setProgram(request.scanner);
@@ -163,12 +115,7 @@ void ProcessSlot::start(const ScanRequest &request, EndHandler ended)
 
 void ProcessSlot::killGroup()
 {
-#if defined(Q_OS_UNIX)
-    // Only while running: once reaped, the id may belong to another.
-    if (m_process->state() != QProcess::NotRunning && m_pid > 0)
-        ::kill(-pid_t(m_pid), SIGKILL);
-#endif
-    m_process->kill();
+    m_process->killGroup();
 }
 
 void ProcessSlot::processEnded(int exitCode, QProcess::ExitStatus status)

@@ -37,8 +37,10 @@ struct ProcessEnd
     // with 0; the name is empty when there was none to read.
     PluginInfo record;
     qint64 milliseconds = 0;
-    QDateTime endedAt; // UTC
-    QString scanner;   // the program that was (or was to be) started
+    QDateTime endedAt;           // UTC
+    QString scanner;             // the program that was (or was to be) started
+    bool memoryLimitHit = false; // it ended abnormally at the scan's memory limit
+    QString protection;          // what kept it from harming the user (ScanResult::protection)
 };
 
 } // namespace ombrel

@@ -39,6 +39,7 @@ ScanResult scanVerdict(const ScanRequest &request, const ProcessEnd &end)
     result.milliseconds = end.milliseconds;
     result.scannedAt = end.endedAt;
     result.scanner = end.scanner;
+    result.protection = end.protection;
     switch (end.ending) {
     case ProcessEnd::Ending::NotStarted:
         result.outcome = ScanOutcome::Failed;
@@ -57,6 +58,11 @@ ScanResult scanVerdict(const ScanRequest &request, const ProcessEnd &end)
         if (result.outcome == ScanOutcome::Ok)
             result.info = end.record;
         break;
+    }
+    // Whatever way it ended, an end at the memory limit says so.
+    if (end.memoryLimitHit && result.outcome != ScanOutcome::Ok && end.ending != ProcessEnd::Ending::TimedOut) {
+        result.outcome = ScanOutcome::MemoryLimit;
+        result.signal = 0;
     }
     if (result.outcome != ScanOutcome::Ok)
         result.lines = keptLines(end.output.head() + end.output.tail());

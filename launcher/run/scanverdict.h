@@ -20,6 +20,7 @@ namespace ombrel {
 //   died by a signal                      crashed (with it)
 //   killed at the time limit              timed-out
 //   not started                           failed, with the reason
+//   ended abnormally at the memory limit  memory-limit
 // Every result but ok keeps the last lines the process printed.
 ScanResult scanVerdict(const ScanRequest &request, const ProcessEnd &end);
 

@@ -3,8 +3,9 @@
 # Allowed: scanner -> probe, store, contract; probe -> contract;
 # store -> contract; launcher -> contract; contract -> nothing of ours.
 # Inside launcher/: ombrel-scan -> library -> files, cache, run, report ->
-# core; cache -> files (file stamps); and the scan runner knows only the
-# slot interface, never a slot's implementation or a process API.
+# core; cache -> files (file stamps); run -> scanserver's protocol; the scan
+# server uses only the contract; and the scan runner knows only the slot
+# interface, never a slot's implementation or a process API.
 set -uo pipefail
 cd "$1"
 
@@ -21,7 +22,8 @@ declare -A forbidden=(
     [launcher/run]="launcher/files launcher/cache launcher/report launcher/library launcher/ombrel-scan"
     [launcher/report]="launcher/files launcher/cache launcher/run launcher/library launcher/ombrel-scan"
     [launcher/library]="launcher/ombrel-scan"
-    [launcher/ombrel-scan]="launcher/run"
+    [launcher/ombrel-scan]="launcher/run launcher/scanserver"
+    [launcher/scanserver]="launcher/core launcher/files launcher/cache launcher/run launcher/report launcher/library launcher/ombrel-scan"
 )
 status=0
 for layer in "${!forbidden[@]}"; do

@@ -22,6 +22,23 @@
 #include <QtGlobal>
 #endif
 
+// The variants that try to harm the user during a scan (abuse_*): what
+// they reach is next to their own folder, where the sandbox tests lay
+// out a home, a cache, other plug-ins and listening sockets.
+#if defined(TP_ABUSE_WRITE_FILES) || defined(TP_ABUSE_REACH_OUT) || defined(TP_ABUSE_KILL_ALL)                         \
+    || defined(TP_ABUSE_KILL_PARENT) || defined(TP_ABUSE_DAEMONS) || defined(TP_ABUSE_EAT_MEMORY)                      \
+    || defined(TP_ABUSE_PTRACE_PARENT)
+#define TP_ABUSE
+#include <cerrno>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/ptrace.h>
+#include <sys/stat.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#endif
+
 #define TP_EXPORT extern "C" __attribute__((visibility("default")))
 
 // The variants that end the process from their own code: how, and where.
@@ -213,9 +230,132 @@ void fill(void *buffer, const std::string &text)
     }
 }
 
+#if defined(TP_ABUSE)
+// The folder the plug-in file is in.
+std::string ownFolder()
+{
+    Dl_info info = {};
+    dladdr(reinterpret_cast<void *>(&ownFolder), &info);
+    const std::string file = info.dli_fname ? info.dli_fname : "";
+    return file.substr(0, file.rfind('/'));
+}
+
+[[maybe_unused]] void writeFile(const std::string &path, const char *text)
+{
+    std::string folder = path.substr(0, path.rfind('/'));
+    for (size_t at = 1; (at = folder.find('/', at)) != std::string::npos; ++at)
+        mkdir(folder.substr(0, at).c_str(), 0755);
+    mkdir(folder.c_str(), 0755);
+    if (FILE *out = std::fopen(path.c_str(), "w")) {
+        std::fputs(text, out);
+        std::fclose(out);
+    }
+}
+
+[[maybe_unused]] void connectTo(const sockaddr *address, socklen_t size)
+{
+    const int fd = socket(address->sa_family, SOCK_STREAM, 0);
+    if (fd >= 0 && connect(fd, address, size) == 0) [[maybe_unused]]
+        const ssize_t n = write(fd, "stolen\n", 7);
+    if (fd >= 0)
+        close(fd);
+}
+
+// Whether this process is in a PID namespace below the first: only there
+// may a test plug-in kill everything it can reach, as root.
+[[maybe_unused]] bool inNestedPidNamespace()
+{
+    FILE *status = std::fopen("/proc/self/status", "r");
+    char line[256];
+    bool nested = false;
+    while (status && std::fgets(line, sizeof line, status)) {
+        if (std::strncmp(line, "NSpid:", 6) == 0)
+            nested = std::strchr(line + 7, '\t') != nullptr || std::strchr(line + 7, ' ') != nullptr;
+    }
+    if (status)
+        std::fclose(status);
+    return nested;
+}
+
+void abuse()
+{
+    const std::string here = ownFolder();
+    const std::string outside = here.substr(0, here.rfind('/'));
+#if defined(TP_ABUSE_WRITE_FILES)
+    const char *home = std::getenv("HOME");
+    writeFile(std::string(home ? home : "/nonexistent") + "/.config/autostart/evil.desktop", "[Desktop Entry]\n");
+    writeFile(outside + "/home/.config/autostart/evil.desktop", "[Desktop Entry]\n");
+    writeFile(here + "/planted.so", "planted");
+    writeFile(here + "/z_good.so", "overwritten");
+    writeFile(outside + "/cache.json", "{\"forged\": true}");
+    writeFile(outside + "/cache.json.journal", "\n{\"path\": \"forged\"}\n");
+    for (const char *shared : {"/tmp", "/dev/shm", "/var/tmp"})
+        writeFile(std::string(shared) + "/ombrel-abuse-" + std::to_string(getuid()), "secrets");
+#elif defined(TP_ABUSE_REACH_OUT)
+    if (FILE *portFile = std::fopen((outside + "/port").c_str(), "r")) {
+        int port = 0;
+        if (std::fscanf(portFile, "%d", &port) == 1) {
+            sockaddr_in address = {};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(uint16_t(port));
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            connectTo(reinterpret_cast<sockaddr *>(&address), sizeof address);
+        }
+        std::fclose(portFile);
+    }
+    sockaddr_un unixAddress = {};
+    unixAddress.sun_family = AF_UNIX;
+    std::snprintf(unixAddress.sun_path, sizeof unixAddress.sun_path, "%s/agent.sock", outside.c_str());
+    connectTo(reinterpret_cast<sockaddr *>(&unixAddress), sizeof unixAddress);
+    // An abstract name: no file to hide, only a network namespace keeps it out.
+    sockaddr_un abstractAddress = {};
+    abstractAddress.sun_family = AF_UNIX;
+    std::snprintf(abstractAddress.sun_path + 1, sizeof abstractAddress.sun_path - 1, "%s", "ombrel-abuse-abstract");
+    connectTo(reinterpret_cast<sockaddr *>(&abstractAddress), socklen_t(sizeof(sa_family_t) + 22));
+#elif defined(TP_ABUSE_KILL_ALL)
+    // Never as root outside a namespace of its own: that would end the machine's processes.
+    if (getuid() != 0 || inNestedPidNamespace())
+        kill(-1, SIGKILL);
+#elif defined(TP_ABUSE_KILL_PARENT)
+    kill(getppid(), SIGKILL);
+#elif defined(TP_ABUSE_DAEMONS)
+    // 300 daemons, each escaping its process group by setsid() and a second fork.
+    for (int i = 0; i < 300; ++i) {
+        if (fork() == 0) {
+            setsid();
+            if (fork() == 0) {
+                execl("/bin/sleep", "sleep", "120", "ombrel-abuse-daemon", static_cast<char *>(nullptr));
+                _exit(127);
+            }
+            _exit(0);
+        }
+    }
+#elif defined(TP_ABUSE_EAT_MEMORY)
+    // Touches 16 MiB after 16 MiB; stops by itself at 4 GiB, so that a
+    // missing limit shows in the result rather than in the machine.
+    std::vector<char *> eaten;
+    for (int i = 0; i < 256; ++i) {
+        char *block = static_cast<char *>(std::malloc(16 << 20));
+        if (!block)
+            std::abort();
+        std::memset(block, 1, 16 << 20);
+        eaten.push_back(block);
+    }
+    texts.name = "Ate 4 GiB";
+#elif defined(TP_ABUSE_PTRACE_PARENT)
+    // Stopping the process that waits for the scanner would hang the scan.
+    if (ptrace(PTRACE_ATTACH, getppid(), nullptr, nullptr) == 0)
+        texts.name = "Traced its parent";
+#endif
+}
+#endif
+
 [[maybe_unused]] Vst2::AEffect *createEffect([[maybe_unused]] Vst2::HostCallback host)
 {
     trace("entry");
+#if defined(TP_ABUSE)
+    abuse();
+#endif
 #if defined(TP_END_IN_ENTRY)
     TP_END_PROCESS();
 #endif

@@ -1,0 +1,117 @@
+// ombrel-scan-server: runs the scans of one launcher slot, one after the
+// other, each exactly as the scanner runs on that path. Started by the
+// launcher, in a sandbox of its own (as the PID namespace's init) or,
+// where none can be had, directly; never by people or hosts.
+//
+// Usage: ombrel-scan-server <store base folder> [--namespace-init]
+//
+// Speaks the frames of protocol.h on standard input and output. Each scan
+// gets a fresh store below the base folder, a data limit and a system call
+// filter; once its scanner has ended, every other process the scan
+// started is killed, and in a sandbox its private temporary folders and
+// home are emptied, so nothing reaches the next scan. Ends when the
+// launcher closes its standard input, or with the launcher.
+
+#include "reaper.h"
+#include "scanjob.h"
+#include "syscallfilter.h"
+
+#include "launcher/scanserver/protocol.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <sys/prctl.h>
+#include <sys/signalfd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace ombrel::scanserver;
+
+namespace {
+
+// Empties a folder without crossing into other file systems: the plug-in
+// folders bound into a sandbox's home stay as they are.
+void emptyFolder(const QByteArray &folder)
+{
+    struct stat own = {};
+    if (::lstat(folder.constData(), &own) != 0)
+        return;
+    const QDir dir(QFile::decodeName(folder));
+    for (const QString &name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
+        const QByteArray path = folder + '/' + QFile::encodeName(name);
+        struct stat entry = {};
+        if (::lstat(path.constData(), &entry) != 0 || entry.st_dev != own.st_dev)
+            continue;
+        if (S_ISDIR(entry.st_mode))
+            QDir(QFile::decodeName(path)).removeRecursively();
+        else
+            ::unlink(path.constData());
+    }
+}
+
+bool readFrame(int fd, FrameReader *reader, Frame *type, QByteArray *payload)
+{
+    char buffer[65536];
+    for (;;) {
+        bool broken = false;
+        if (reader->next(type, payload, &broken))
+            return true;
+        if (broken)
+            return false;
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        reader->append(QByteArray(buffer, int(n)));
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc < 2) {
+        const char usage[] = "usage: ombrel-scan-server <store base folder> [--namespace-init]\n";
+        [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, usage, sizeof usage - 1);
+        return 2;
+    }
+    const QByteArray storeBase = argv[1];
+    const bool namespaceInit = argc > 2 && std::strcmp(argv[2], "--namespace-init") == 0 && ::getpid() == 1;
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    ::signal(SIGPIPE, SIG_IGN);
+    sigset_t childSignal;
+    sigemptyset(&childSignal);
+    sigaddset(&childSignal, SIGCHLD);
+    ::sigprocmask(SIG_BLOCK, &childSignal, nullptr);
+    const int childSignals = ::signalfd(-1, &childSignal, SFD_CLOEXEC | SFD_NONBLOCK);
+    const Reaper reaper(namespaceInit);
+    const SyscallFilter filter;
+    const QByteArray home = qgetenv("HOME");
+    QDir().mkpath(QFile::decodeName(storeBase));
+
+    if (childSignals < 0 || ::write(STDOUT_FILENO, frame(Frame::Ready).constData(), kHeaderSize) != kHeaderSize)
+        return 1;
+    FrameReader reader;
+    Frame type;
+    QByteArray payload;
+    while (readFrame(STDIN_FILENO, &reader, &type, &payload)) {
+        if (type != Frame::Scan)
+            continue; // an abort that came after its scan had ended
+        const QList<QByteArray> fields = splitFields(payload);
+        const ScanJob job{fields.value(0), fields.value(1), fields.value(2).toLongLong()};
+        if (!runScanJob(job, storeBase, reaper, filter, STDIN_FILENO, STDOUT_FILENO, childSignals))
+            return 0;
+        if (namespaceInit) {
+            for (const QByteArray &folder : {QByteArray("/tmp"), QByteArray("/var/tmp"), QByteArray("/dev/shm"), home})
+                emptyFolder(folder);
+            QDir().mkpath(QFile::decodeName(storeBase));
+        }
+    }
+    return 0;
+}

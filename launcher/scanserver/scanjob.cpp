@@ -1,0 +1,180 @@
+#include "scanjob.h"
+
+#include "reaper.h"
+#include "syscallfilter.h"
+
+#include "launcher/scanserver/protocol.h"
+
+#include "contract/storerecord.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/signalfd.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace ombrel::scanserver;
+
+namespace {
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// In the forked child: becomes the scanner, or tells why not on `failure`.
+[[noreturn]] void becomeScanner(const ScanJob &job, const QByteArray &store, int output, int failure,
+                                const SyscallFilter &filter)
+{
+    ::setpgid(0, 0);
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::signal(SIGPIPE, SIG_DFL);
+    const int nothing = ::open("/dev/null", O_RDONLY);
+    ::dup2(nothing, STDIN_FILENO);
+    ::dup2(output, STDOUT_FILENO);
+    ::dup2(output, STDERR_FILENO);
+    ::setenv("XDG_CONFIG_HOME", store.constData(), 1);
+    const char *step = "cannot limit the scan's memory";
+    bool ready = true;
+    if (job.memoryLimit > 0) {
+        const struct rlimit limit = {rlim_t(job.memoryLimit), rlim_t(job.memoryLimit)};
+        ready = ::setrlimit(RLIMIT_DATA, &limit) == 0;
+    }
+    if (ready && filter.ready()) {
+        step = "cannot load the system call filter";
+        ready = filter.load();
+    }
+    if (ready) {
+        step = "cannot start the scanner";
+        char *const arguments[]
+            = {const_cast<char *>(job.scanner.constData()), const_cast<char *>(job.path.constData()), nullptr};
+        ::execv(job.scanner.constData(), arguments);
+    }
+    const QByteArray why = QByteArray(step) + ": " + std::strerror(errno);
+    [[maybe_unused]] const ssize_t told = ::write(failure, why.constData(), size_t(why.size()));
+    ::_exit(127);
+}
+
+QByteArray endedPayload(int status, bool memoryHit, const PluginInfo &record)
+{
+    QList<QByteArray> fields;
+    if (WIFSIGNALED(status))
+        fields << "signal" << QByteArray::number(WTERMSIG(status));
+    else
+        fields << "exit" << QByteArray::number(WEXITSTATUS(status));
+    fields << (memoryHit ? "1" : "0");
+    if (!record.name.isEmpty())
+        fields << record.name.toUtf8() << record.pluginfn.toUtf8() << (record.instrument ? "1" : "0")
+               << record.vendor.toUtf8() << QByteArray::number(record.inchans) << QByteArray::number(record.outchans)
+               << record.type.toUtf8();
+    return joinFields(fields);
+}
+
+// An abnormal end with most of the allowed memory in use: the limit ended
+// it (an allocation failed, and the plug-in aborted or faulted on it).
+bool hitMemoryLimit(int status, const struct rusage &usage, qint64 limit)
+{
+    const bool abnormal = WIFSIGNALED(status) || (WIFEXITED(status) && WEXITSTATUS(status) != 0);
+    return limit > 0 && abnormal && qint64(usage.ru_maxrss) * 1024 >= limit / 4 * 3;
+}
+
+} // namespace
+
+bool runScanJob(const ScanJob &job, const QByteArray &storeBase, const Reaper &reaper, const SyscallFilter &filter,
+                int requests, int reply, int childSignals)
+{
+    QByteArray store = storeBase + "/scan.XXXXXX";
+    int output[2] = {-1, -1};
+    int failure[2] = {-1, -1};
+    if (!::mkdtemp(store.data()) || ::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(failure, O_CLOEXEC) != 0)
+        return writeAll(reply, frame(Frame::NotRun, QByteArray("cannot set up the scan: ") + std::strerror(errno)));
+
+    const pid_t scanner = ::fork();
+    if (scanner == 0)
+        becomeScanner(job, store, output[1], failure[1], filter);
+    ::close(output[1]);
+    ::close(failure[1]);
+    QByteArray why;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(failure[0], buffer, sizeof buffer)) != 0;) {
+        if (n > 0)
+            why.append(buffer, int(n));
+        else if (errno != EINTR)
+            break;
+    }
+    ::close(failure[0]);
+
+    int status = 0;
+    struct rusage usage = {};
+    bool reaped = scanner < 0;
+    bool launcherThere = true;
+    bool outputOpen = true;
+    FrameReader frames;
+    while (launcherThere && (outputOpen || !reaped)) {
+        // Once the scanner has ended, whatever else holds its output goes.
+        if (reaped)
+            reaper.killAll(scanner, &status, &usage, &reaped);
+        struct pollfd fds[3] = {{output[0], POLLIN, 0}, {childSignals, POLLIN, 0}, {requests, POLLIN, 0}};
+        if (::poll(fds, outputOpen ? 3 : 2, -1) < 0 && errno != EINTR)
+            break;
+        if (outputOpen && fds[0].revents) {
+            const ssize_t n = ::read(output[0], buffer, sizeof buffer);
+            if (n > 0)
+                launcherThere = writeAll(reply, frame(Frame::Output, QByteArray(buffer, int(n))));
+            else if (n == 0 || errno != EINTR)
+                outputOpen = false;
+        }
+        if (fds[1].revents) {
+            struct signalfd_siginfo info;
+            while (::read(childSignals, &info, sizeof info) == sizeof info) { }
+            if (!reaped && ::wait4(scanner, &status, WNOHANG, &usage) == scanner)
+                reaped = true;
+        }
+        if (fds[2].revents) {
+            const ssize_t n = ::read(requests, buffer, sizeof buffer);
+            frames.append(QByteArray(buffer, int(qMax<ssize_t>(n, 0))));
+            Frame type;
+            QByteArray payload;
+            bool broken = false;
+            bool abort = n <= 0;
+            while (frames.next(&type, &payload, &broken))
+                abort = abort || type == Frame::Abort;
+            launcherThere = n > 0 && !broken;
+            if (abort)
+                reaper.killAll(scanner, &status, &usage, &reaped);
+        }
+    }
+    ::close(output[0]);
+    reaper.killAll(scanner, &status, &usage, &reaped);
+
+    PluginInfo record;
+    if (why.isEmpty() && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        record = readPluginRecord(storeFileIn(QFile::decodeName(store)), QFile::decodeName(job.path));
+    QDir(QFile::decodeName(store)).removeRecursively();
+    if (!launcherThere)
+        return false;
+    if (!why.isEmpty())
+        return writeAll(reply, frame(Frame::NotRun, why));
+    return writeAll(reply,
+                    frame(Frame::Ended, endedPayload(status, hitMemoryLimit(status, usage, job.memoryLimit), record)));
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QByteArray>
+
+class Reaper;
+class SyscallFilter;
+
+// What one scan is run with inside the server.
+struct ScanJob
+{
+    QByteArray scanner;
+    QByteArray path;
+    qint64 memoryLimit = 0; // bytes of data per scan; 0: none
+};
+
+// Runs one scan: forks the scanner with a store of its own below
+// storeBase, forwards what it prints to `reply` as it comes, obeys an
+// abort read from `requests`, and once the scanner has ended kills
+// everything else the scan started. Writes the Ended (or NotRun) frame.
+// False when the launcher went away (its end of `requests` closed, or
+// `reply` broken): the server then ends too.
+bool runScanJob(const ScanJob &job, const QByteArray &storeBase, const Reaper &reaper, const SyscallFilter &filter,
+                int requests, int reply, int childSignals);
