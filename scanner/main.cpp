@@ -20,24 +20,9 @@
 // The lines on standard error are written exactly, whatever the user's Qt
 // logging rules or message pattern (see diagnostics.h).
 
-#include "diagnostics.h"
-#include "scansession.h"
-
-#include "contract/identity.h"
-#include "contract/outcome.h"
-#include "store/resultstore.h"
-
-#include <QCoreApplication>
+#include "scannermain.h"
 
 int main(int argc, char *argv[])
 {
-    installDiagnosticOutput();
-    int result = OutcomeNoPluginGiven;
-    {
-        QCoreApplication app(argc, argv);
-        QCoreApplication::setApplicationName(storeApplicationName());
-        QCoreApplication::setOrganizationName(storeOrganizationName());
-        result = scanIntoStore(QCoreApplication::arguments(), ResultStore::userFile());
-    }
-    return result;
+    return runScanner(argc, argv);
 }

@@ -192,6 +192,28 @@ private:
     bool m_told = false;
 };
 
+// What is known without scanning (recorded at once) and what to scan.
+Plan planScans(const QStringList &candidates, const CandidateProblems &problems, const ScanCache &cache,
+               const ScannerSet &scanners, const LibraryScanOptions &options, Recorder *recorder)
+{
+    Plan plan;
+    QStringList toScan = selectFromCache(candidates, problems, cache, options, &plan);
+    QHash<QString, QString> stamps;
+    for (const QString &path : toScan)
+        stamps.insert(path, fileStamp(path));
+    // No scanner is started for a file that none of them can load.
+    QList<ScanResult> unstarted;
+    const QHash<QString, QString> scannerOf = assignScanners(scanners, &toScan, &unstarted);
+    for (ScanResult result : unstarted) {
+        result.scannedAt = QDateTime::currentDateTimeUtc();
+        plan.known.insert(result.path, result);
+        recorder->record(result, stamps.value(result.path));
+    }
+    for (const QString &path : toScan)
+        plan.requests << ScanRequest{path, scannerOf.value(path), stamps.value(path), options.timeLimitMs};
+    return plan;
+}
+
 } // namespace
 
 QString sandboxOnThisMachine()
@@ -267,22 +289,8 @@ LibraryScanSummary LibraryScan::run()
         return done(LibraryScanStatus::UnreadableInput);
     summary.candidates = candidates.size();
 
-    Plan plan;
-    QStringList toScan = selectFromCache(candidates, problems, cache, m_options, &plan);
-    QHash<QString, QString> stamps;
-    for (const QString &path : toScan)
-        stamps.insert(path, fileStamp(path));
-    // No scanner is started for a file that none of them can load.
-    QList<ScanResult> unstarted;
-    const QHash<QString, QString> scannerOf = assignScanners(scanners, &toScan, &unstarted);
     Recorder recorder(cache, m_events);
-    for (ScanResult result : unstarted) {
-        result.scannedAt = QDateTime::currentDateTimeUtc();
-        plan.known.insert(result.path, result);
-        recorder.record(result, stamps.value(result.path));
-    }
-    for (const QString &path : toScan)
-        plan.requests << ScanRequest{path, scannerOf.value(path), stamps.value(path), m_options.timeLimitMs};
+    Plan plan = planScans(candidates, problems, cache, scanners, m_options, &recorder);
     std::unique_ptr<ScanSlotFactory> ownSlots;
     if (!m_slots) {
         ownSlots = makeSlots(m_options, scanners, plan.requests, m_events, &summary);

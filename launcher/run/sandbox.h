@@ -34,7 +34,7 @@ struct SandboxLayout
     QString server;                  // the scan server's executable
     QStringList readOnly;            // folders the scans may read: plug-ins', scanners', the user's extras
     QString workingFolder;           // where relative plug-in paths start
-    qint64 tmpfsBytes = 256LL << 20; // the cap on each writable mount
+    qint64 tmpfsBytes = 128LL << 20; // the cap on each writable mount
 };
 
 // bubblewrap's arguments, then the server's, to run the server in the sandbox.

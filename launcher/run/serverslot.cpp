@@ -1,7 +1,7 @@
 #include "launcher/run/serverslot.h"
 
 #include "launcher/run/childprocess.h"
-#include "launcher/scanserver/protocol.h"
+#include "scanserver/protocol.h"
 
 #include <QElapsedTimer>
 #include <QFile>

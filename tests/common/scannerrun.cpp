@@ -58,5 +58,9 @@ StoreContents readStore(const QString &configHome)
 
 QString testPluginPath(const QString &variant)
 {
-    return QStringLiteral(TEST_PLUGIN_DIR "/") + variant + QStringLiteral(TEST_PLUGIN_SUFFIX);
+    // The plug-ins that try to do harm are kept out of the folder that
+    // people scan as a sample.
+    const QString folder = variant.startsWith(QLatin1String("abuse_")) ? QStringLiteral(TEST_PLUGIN_DIR "/../abuse")
+                                                                       : QStringLiteral(TEST_PLUGIN_DIR);
+    return folder + QLatin1Char('/') + variant + QStringLiteral(TEST_PLUGIN_SUFFIX);
 }

@@ -156,14 +156,26 @@ private:
         return QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     }
 
+    // Whether a process scans the file: a scanner started with its path, or
+    // a scan server's child (which runs the scanner's code without exec)
+    // that has it loaded.
+    static bool scans(const QString &pid, const QByteArray &pathEnd)
+    {
+        for (const char *what : {"/cmdline", "/maps"}) {
+            QFile file("/proc/" + pid + what);
+            if (file.open(QIODevice::ReadOnly) && file.readAll().contains(pathEnd))
+                return true;
+        }
+        return false;
+    }
+
     // -j 1 and zz_hang last: once it is being scanned, all else is done.
     // Only this library's: other test runs may share the machine.
     bool hangRunning() const
     {
         const QByteArray hang = QFile::encodeName(m_library + "/zz_hang.so");
         for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
-            QFile cmdline("/proc/" + pid + "/cmdline");
-            if (cmdline.open(QIODevice::ReadOnly) && cmdline.readAll().contains(hang))
+            if (scans(pid, hang))
                 return true;
         }
         return false;
@@ -188,8 +200,7 @@ private:
     static qint64 scannerOf(qint64 launcher, const QByteArray &pathEnd)
     {
         for (const QString &pid : QDir("/proc").entryList(QDir::Dirs)) {
-            QFile cmdline("/proc/" + pid + "/cmdline");
-            if (!cmdline.open(QIODevice::ReadOnly) || !cmdline.readAll().contains(pathEnd))
+            if (!scans(pid, pathEnd))
                 continue;
             for (qint64 up = parentOf(pid.toLongLong()), steps = 0; up > 1 && steps < 4; up = parentOf(up), ++steps) {
                 if (up == launcher)

@@ -1,20 +1,20 @@
 #!/usr/bin/env bash
 # Fails when a layer includes a header of a layer above it or beside it.
 # Allowed: scanner -> probe, store, contract; probe -> contract;
-# store -> contract; launcher -> contract; contract -> nothing of ours.
+# store -> contract; launcher -> contract, scanserver's protocol;
+# scanserver -> scanner, contract; contract -> nothing of ours.
 # Inside launcher/: ombrel-scan -> library -> files, cache, run, report ->
-# core; cache -> files (file stamps); run -> scanserver's protocol; the scan
-# server uses only the contract; and the scan runner knows only the slot
-# interface, never a slot's implementation or a process API.
+# core; cache -> files (file stamps); and the scan runner knows only the
+# slot interface, never a slot's implementation or a process API.
 set -uo pipefail
 cd "$1"
 
 # folder: the folders it must not include from
 declare -A forbidden=(
-    [contract]="scanner probe store launcher"
+    [contract]="scanner probe store launcher scanserver"
     [probe]="scanner store launcher"
     [store]="scanner probe launcher"
-    [scanner]="launcher"
+    [scanner]="launcher scanserver"
     [launcher]="scanner probe store"
     [launcher/core]="launcher/files launcher/cache launcher/run launcher/report launcher/library launcher/ombrel-scan"
     [launcher/files]="launcher/cache launcher/run launcher/report launcher/library launcher/ombrel-scan"
@@ -22,8 +22,8 @@ declare -A forbidden=(
     [launcher/run]="launcher/files launcher/cache launcher/report launcher/library launcher/ombrel-scan"
     [launcher/report]="launcher/files launcher/cache launcher/run launcher/library launcher/ombrel-scan"
     [launcher/library]="launcher/ombrel-scan"
-    [launcher/ombrel-scan]="launcher/run launcher/scanserver"
-    [launcher/scanserver]="launcher/core launcher/files launcher/cache launcher/run launcher/report launcher/library launcher/ombrel-scan"
+    [launcher/ombrel-scan]="launcher/run scanserver"
+    [scanserver]="launcher probe store"
 )
 status=0
 for layer in "${!forbidden[@]}"; do
@@ -35,6 +35,12 @@ for layer in "${!forbidden[@]}"; do
         fi
     done
 done
+# Of the scan server, the launcher knows only what the two say to each other.
+if hits=$(grep -rnE '^#include "scanserver/' launcher --include='*.h' --include='*.cpp' | grep -v 'scanserver/protocol.h'); then
+    echo "launcher includes more of scanserver than its protocol:"
+    echo "$hits"
+    status=1
+fi
 # The runner and the slot interface: no process, no implementation.
 if hits=$(grep -nE '#include (<QProcess|<sys/|<unistd|<csignal|"launcher/run/(processslot|sandbox))|\b(fork|kill|waitpid)\(' \
     launcher/run/scanrunner.* launcher/run/scanslot.h launcher/run/scanverdict.*); then

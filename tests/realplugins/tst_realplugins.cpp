@@ -6,6 +6,9 @@
 #include "contract/settingskey.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -131,6 +134,50 @@ private Q_SLOTS:
             QCOMPARE(run.exitCode, 0);
             QCOMPARE(readStore(config.path()).value(settingsKeyForPath(path)).value("name"), file);
         }
+    }
+
+    // The whole installed library, scanned by ombrel-scan in its sandbox:
+    // every plug-in comes out exactly as the scanner run on it by a host
+    // names it.
+    void sandboxedLibraryAsAHostSeesIt()
+    {
+        const QString library = QStringLiteral("/usr/lib/vst");
+        if (!QFile::exists(library + "/lsp-plugins") || !loadableBySameWidth(library + "/PingPongPan-vst.so"))
+            QSKIP("dpf-plugins-vst and lsp-plugins-vst are not installed for this word size");
+        QTemporaryDir work;
+        QProcess launcher;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("ASAN_OPTIONS", kIgnorePluginLeaks.value("ASAN_OPTIONS"));
+        launcher.setProcessEnvironment(env);
+        launcher.start(LAUNCHER_PATH,
+                       {"--json", "--sandbox", "require", "--cache", work.path() + "/cache.json", library});
+        QVERIFY(launcher.waitForFinished(600000));
+        const QString err = QString::fromUtf8(launcher.readAllStandardError());
+        if (launcher.exitCode() == 2 && err.contains("no sandbox can be had"))
+            QSKIP(qPrintable(err));
+        QCOMPARE(launcher.exitCode(), 0);
+        const QJsonArray plugins = QJsonDocument::fromJson(launcher.readAllStandardOutput())["plugins"].toArray();
+        QVERIFY(plugins.size() > 100);
+        int named = 0;
+        for (const QJsonValue &value : plugins) {
+            const QJsonObject plugin = value.toObject();
+            const QString path = plugin["path"].toString();
+            QCOMPARE(plugin["protection"].toString(), QStringLiteral("sandbox"));
+            QTemporaryDir config;
+            const ScanRun run = runScanner({path}, config.path(), kIgnorePluginLeaks);
+            const QMap<QString, QString> group = readStore(config.path()).value(settingsKeyForPath(path));
+            QVERIFY2((plugin["outcome"].toString() == "ok") == (run.exitCode == 0 && !group.isEmpty()),
+                     qPrintable(path));
+            if (group.isEmpty())
+                continue;
+            ++named;
+            QCOMPARE(plugin["name"].toString(), group.value("name"));
+            QCOMPARE(plugin["vendor"].toString(), group.value("vendor"));
+            QCOMPARE(plugin["instrument"].toBool(), group.value("instrument") == QLatin1String("true"));
+            QCOMPARE(plugin["inchans"].toInt(), group.value("inchans").toInt());
+            QCOMPARE(plugin["outchans"].toInt(), group.value("outchans").toInt());
+        }
+        QVERIFY(named > 100);
     }
 };
 

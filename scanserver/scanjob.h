@@ -11,6 +11,9 @@ struct ScanJob
     QByteArray scanner;
     QByteArray path;
     qint64 memoryLimit = 0; // bytes of data per scan; 0: none
+    // The scanner is the one built with this server: its code runs in the
+    // forked child, with Qt already loaded, instead of being exec'd.
+    bool builtIn = false;
 };
 
 // Runs one scan: forks the scanner with a store of its own below

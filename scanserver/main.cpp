@@ -7,7 +7,9 @@
 //
 // Speaks the frames of protocol.h on standard input and output. Each scan
 // gets a fresh store below the base folder, a data limit and a system call
-// filter; once its scanner has ended, every other process the scan
+// filter, in a child forked for it: the scanner built with this server runs
+// there as its own code, with Qt loaded once for all scans; any other
+// scanner (a 32-bit one, one named by the user) is exec'd; once its scanner has ended, every other process the scan
 // started is killed, and in a sandbox its private temporary folders and
 // home are emptied, so nothing reaches the next scan. Ends when the
 // launcher closes its standard input, or with the launcher.
@@ -16,11 +18,12 @@
 #include "scanjob.h"
 #include "syscallfilter.h"
 
-#include "launcher/scanserver/protocol.h"
+#include "scanserver/protocol.h"
 
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <csignal>
@@ -93,6 +96,10 @@ int main(int argc, char *argv[])
     const Reaper reaper(namespaceInit);
     const SyscallFilter filter;
     const QByteArray home = qgetenv("HOME");
+    // The scanner built with this server lies beside it.
+    const QString builtInScanner
+        = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath()
+        + QStringLiteral("/OmbrelPluginScanner");
     QDir().mkpath(QFile::decodeName(storeBase));
 
     if (childSignals < 0 || ::write(STDOUT_FILENO, frame(Frame::Ready).constData(), kHeaderSize) != kHeaderSize)
@@ -104,7 +111,8 @@ int main(int argc, char *argv[])
         if (type != Frame::Scan)
             continue; // an abort that came after its scan had ended
         const QList<QByteArray> fields = splitFields(payload);
-        const ScanJob job{fields.value(0), fields.value(1), fields.value(2).toLongLong()};
+        ScanJob job{fields.value(0), fields.value(1), fields.value(2).toLongLong()};
+        job.builtIn = QFileInfo(QFile::decodeName(job.scanner)).canonicalFilePath() == builtInScanner;
         if (!runScanJob(job, storeBase, reaper, filter, STDIN_FILENO, STDOUT_FILENO, childSignals))
             return 0;
         if (namespaceInit) {

@@ -3,14 +3,16 @@
 #include "reaper.h"
 #include "syscallfilter.h"
 
-#include "launcher/scanserver/protocol.h"
+#include "scanserver/protocol.h"
 
 #include "contract/storerecord.h"
+#include "scanner/scannermain.h"
 
 #include <QDir>
 #include <QFile>
 
 #include <cerrno>
+#include <cstdlib>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -18,6 +20,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/signalfd.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -63,6 +66,20 @@ bool writeAll(int fd, const QByteArray &bytes)
     if (ready && filter.ready()) {
         step = "cannot load the system call filter";
         ready = filter.load();
+    }
+    if (ready && job.builtIn) {
+        // No exec closes what the server holds: the failure pipe (which
+        // the server waits on until exec), its side of the output, its
+        // signals and the launcher's pipes go now.
+        const int firstFree = STDERR_FILENO + 1;
+        if (::syscall(SYS_close_range, firstFree, ~0U, 0) != 0) {
+            for (int fd = firstFree; fd < 1024; ++fd)
+                ::close(fd);
+        }
+        char *arguments[]
+            = {const_cast<char *>(job.scanner.constData()), const_cast<char *>(job.path.constData()), nullptr};
+        // As the scanner's main() returns: the same exit handlers run.
+        std::exit(runScanner(2, arguments, storeFileIn(QFile::decodeName(store))));
     }
     if (ready) {
         step = "cannot start the scanner";
