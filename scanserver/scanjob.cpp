@@ -59,10 +59,13 @@ bool writeAll(int fd, const QByteArray &bytes)
     ::setenv("XDG_CONFIG_HOME", store.constData(), 1);
     const char *step = "cannot limit the scan's memory";
     bool ready = true;
-    if (job.memoryLimit > 0) {
+#if !defined(OMBREL_SANITIZED) // a sanitizer's shadow memory alone is past any limit
+    // A limit past what the word size can say is no limit.
+    if (job.memoryLimit > 0 && quint64(job.memoryLimit) < quint64(RLIM_INFINITY)) {
         const struct rlimit limit = {rlim_t(job.memoryLimit), rlim_t(job.memoryLimit)};
         ready = ::setrlimit(RLIMIT_DATA, &limit) == 0;
     }
+#endif
     if (ready && filter.ready()) {
         step = "cannot load the system call filter";
         ready = filter.load();
