@@ -125,7 +125,7 @@ struct CommandLine
                                      QStringLiteral("seconds"), QStringLiteral("30")};
     const QCommandLineOption rescan{QStringLiteral("rescan"), QStringLiteral("scan every file again")};
     const QCommandLineOption retry{QStringLiteral("retry-failed"),
-                                   QStringLiteral("scan crashed and timed-out plug-ins again")};
+                                   QStringLiteral("scan crashed, timed-out and memory-limit plug-ins again")};
     const QCommandLineOption json{QStringLiteral("json"),
                                   QStringLiteral("print one JSON document instead of the table")};
     const QCommandLineOption jsonLines{QStringLiteral("json-lines"),
