@@ -34,6 +34,9 @@ struct LibraryScanOptions
     QString cacheFile;        // empty: defaultCacheFile()
     QString scanner;          // the native scanner; empty: found in the layout
     QString layoutBase;       // a file in the folder the scanner layout is relative to (files/scannerset.h)
+    SandboxMode sandbox = SandboxMode::Auto;
+    qint64 memoryLimitBytes = 0; // per scan; 0: none
+    QStringList readOnlyPaths;   // what a sandboxed scan may read besides its plug-in
 };
 
 // What went wrong with an input or the cache, without ending the run.
@@ -64,6 +67,8 @@ struct LibraryScanSummary
     QString scanner;            // the native scanner
     qsizetype candidates = 0;   // plug-in files found
     qsizetype inCache = 0;      // when interrupted: how many of them the cache holds a current result for
+    QString protection;         // what kept the scans from harming the user ("sandbox", "limits")
+    QString protectionNote;     // why it is not a sandbox, when it is not
 };
 
 // Told what happens during a scan, on the thread that runs it. Each member
