@@ -4,6 +4,7 @@
 #include <QEventLoop>
 
 #include <clocale>
+#include <cstdlib>
 #include <condition_variable>
 #include <mutex>
 #include <string>
@@ -30,10 +31,22 @@ std::string currentLocale(int category)
 void makeApplication()
 {
     const std::string hostLocale = currentLocale(LC_ALL);
-    new QCoreApplication(g_argc, g_argv); // lives as long as the process
+    new QCoreApplication(g_argc, g_argv); // deleted at exit, on this thread
     const std::string qtCtype = currentLocale(LC_CTYPE);
     std::setlocale(LC_ALL, hostLocale.c_str());
     std::setlocale(LC_CTYPE, qtCtype.c_str());
+}
+
+// The Qt thread and its loop, ended at exit so that the application and
+// the thread are freed before Qt's own statics go.
+std::thread *g_qtThread = nullptr;
+QEventLoop *g_qtLoop = nullptr;
+
+void endQtThread()
+{
+    QMetaObject::invokeMethod(g_qtLoop, "quit", Qt::QueuedConnection);
+    g_qtThread->join();
+    delete g_qtThread;
 }
 
 } // namespace
@@ -51,22 +64,25 @@ bool ensureQtRuntime()
         std::condition_variable made;
         bool done = false;
         try {
-            std::thread([&] {
+            g_qtThread = new std::thread([&] {
                 makeApplication();
+                // What Qt posts to its main thread is delivered here.
+                QEventLoop loop;
                 {
                     std::lock_guard<std::mutex> lock(mutex);
+                    g_qtLoop = &loop;
                     done = true;
                 }
                 made.notify_one();
-                // What Qt posts to its main thread is delivered here.
-                QEventLoop loop;
                 loop.exec();
-            }).detach();
+                delete QCoreApplication::instance();
+            });
         } catch (const std::system_error &) {
             return;
         }
         std::unique_lock<std::mutex> lock(mutex);
         made.wait(lock, [&] { return done; });
+        std::atexit(endQtThread);
         ready = true;
     });
     return ready;
