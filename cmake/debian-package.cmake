@@ -24,3 +24,12 @@ if(NOT OMBREL_COMPANION)
 endif()
 # The README's cpack command leaves the source tree clean.
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
+if(NOT OMBREL_COMPANION)
+    # The package ships libombrelscan.so.1: a shlibs file for packages that
+    # link it, and the ldconfig trigger that makes its soname link.
+    set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
+    set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
+    file(WRITE ${PROJECT_BINARY_DIR}/debian/triggers "activate-noawait ldconfig\n")
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_BINARY_DIR}/debian/triggers)
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+endif()

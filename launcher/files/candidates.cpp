@@ -51,21 +51,40 @@ public:
     {
     }
 
-    // Files below the folder, its linked folders included, sorted.
-    QStringList filesBelow(const QString &folder)
+    // The files below each folder, its linked folders included, sorted.
+    // Every folder reachable without a link is walked before any reached
+    // through one, whichever input reaches it, so that a folder both given
+    // and linked from another input is listed under its own path.
+    QList<QStringList> filesBelow(const QStringList &folders)
     {
-        m_files.clear();
-        walk(QFile::encodeName(folder), true);
-        // Folders reached through a link come last, so that one also
-        // reachable without a link is walked under its own path.
-        while (!m_linked.isEmpty())
-            walk(m_linked.takeFirst(), false);
-        std::sort(m_files.begin(), m_files.end());
+        m_files = QList<QStringList>();
+        for (int i = 0; i < folders.size(); ++i) {
+            m_files.append(QStringList());
+            const QByteArray folder = QFile::encodeName(folders.at(i));
+            struct stat link = {};
+            if (::lstat(folder.constData(), &link) == 0 && S_ISLNK(link.st_mode))
+                m_linked.append({folder, i, true});
+            else
+                walk(folder, i, true);
+        }
+        while (!m_linked.isEmpty()) {
+            const Linked linked = m_linked.takeFirst();
+            walk(linked.path, linked.input, linked.given);
+        }
+        for (QStringList &files : m_files)
+            std::sort(files.begin(), files.end());
         return m_files;
     }
 
 private:
-    void walk(const QByteArray &folder, bool given)
+    struct Linked
+    {
+        QByteArray path;
+        int input; // whose files it adds to
+        bool given;
+    };
+
+    void walk(const QByteArray &folder, int input, bool given)
     {
         struct stat info = {};
         if (::stat(folder.constData(), &info) != 0 || !S_ISDIR(info.st_mode))
@@ -92,14 +111,14 @@ private:
             if (S_ISDIR(target.st_mode)) {
                 struct stat link = {};
                 if (::lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode))
-                    m_linked.append(path);
+                    m_linked.append({path, input, false});
                 else
-                    walk(path, false);
+                    walk(path, input, false);
             } else if (name.endsWith(suffix)) {
                 const QString shown = escapeFileName(path);
                 if (QFile::encodeName(shown) != path && m_problems)
                     m_problems->badNames.insert(shown);
-                m_files << shown;
+                m_files[input] << shown;
             }
         }
         ::closedir(dir);
@@ -107,8 +126,8 @@ private:
 
     CandidateProblems *m_problems;
     QSet<QPair<quint64, quint64>> m_walked;
-    QList<QByteArray> m_linked;
-    QStringList m_files;
+    QList<Linked> m_linked;
+    QList<QStringList> m_files; // per input
 };
 
 } // namespace
@@ -141,10 +160,15 @@ QString escapeFileName(const QByteArray &name)
 
 QStringList findCandidates(const QStringList &inputs, CandidateProblems *problems)
 {
-    FolderWalk walk(problems);
+    QStringList folders;
+    for (const QString &input : inputs) {
+        if (QFileInfo(input).isDir())
+            folders << input;
+    }
+    const QList<QStringList> below = FolderWalk(problems).filesBelow(folders);
     QStringList files;
     for (const QString &input : inputs)
-        files << (QFileInfo(input).isDir() ? walk.filesBelow(input) : QStringList{input});
+        files << (QFileInfo(input).isDir() ? below.at(folders.indexOf(input)) : QStringList{input});
 
     // Of the paths that reach one file, keep the first that is no link:
     // links come and go, the file's own path stays.

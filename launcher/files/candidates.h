@@ -27,7 +27,7 @@ struct CandidateProblems
 // that they are reported), folders walked recursively for files with the
 // platform's library suffix. Links to folders are followed, every real
 // folder is walked once (which cuts loops), and a folder reachable without
-// a link is walked under that path. A file reached twice, by a link or by
+// a link, from any of the inputs, is walked under that path. A file reached twice, by a link or by
 // two inputs, is listed once, under its first path that is not a link.
 QStringList findCandidates(const QStringList &inputs, CandidateProblems *problems = nullptr);
 

@@ -77,7 +77,11 @@ ScannerSet findScanners(const QString &given, const QString &launcherPath)
         if (!isExecutableFormat(set.native.format))
             set.native.format = readBinaryFormat(launcherPath);
     }
-    set.server = findInLayout(launcherDir, QStringLiteral("ombrel-scan-server"));
+    // Beside the native scanner, where both are installed; else in the layout.
+    const QFileInfo besideScanner(QFileInfo(set.native.path).absolutePath() + QStringLiteral("/ombrel-scan-server"));
+    set.server = !set.native.path.isEmpty() && besideScanner.isFile() && besideScanner.isExecutable()
+        ? besideScanner.canonicalFilePath()
+        : findInLayout(launcherDir, QStringLiteral("ombrel-scan-server"));
     for (const CompanionPlace &place : companionPlaces()) {
         const QString path = findInLayout(launcherDir, place.folder + QLatin1Char('/') + kScannerName);
         if (path.isEmpty())

@@ -588,14 +588,20 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("paths");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("err");
-        QTest::addColumn<int>("results");
+        QTest::addColumn<QStringList>("reported");
         QTest::newRow("mistyped file") << QStringList{"%L/nope.so", "%L/effect.so"} << 1
-                                       << "ombrel-scan: %L/nope.so: no such file or folder\n" << 1;
+                                       << "ombrel-scan: %L/nope.so: no such file or folder\n"
+                                       << QStringList{"%L/effect.so"};
         QTest::newRow("mistyped folder") << QStringList{"%L/nope"} << 1
-                                         << "ombrel-scan: %L/nope: no such file or folder\n" << 0;
+                                         << "ombrel-scan: %L/nope: no such file or folder\n" << QStringList{};
         QTest::newRow("folder without plug-ins") << QStringList{"%L/sub", "%D/empty"} << 0
                                                  << "ombrel-scan: %D/empty: no plug-in file (*.so) in this folder\n"
-                                                 << 1;
+                                                 << QStringList{"%L/sub/deeper/main_only.so"};
+        // %D/vst/linked is a link to %L/sub, as a distribution links a vendor folder into its VST folder.
+        QTest::newRow("folder given and linked") << QStringList{"%D/vst", "%L/sub"} << 0 << ""
+                                                 << QStringList{"%L/sub/deeper/main_only.so"};
+        QTest::newRow("folder given, then linked") << QStringList{"%L/sub", "%D/vst"} << 0 << ""
+                                                   << QStringList{"%L/sub/deeper/main_only.so"};
         // clang-format on
     }
 
@@ -604,13 +610,15 @@ private Q_SLOTS:
         QFETCH(QStringList, paths);
         QFETCH(int, exitCode);
         QFETCH(QString, err);
-        QFETCH(int, results);
+        QFETCH(QStringList, reported);
         QVERIFY(QDir(m_dir.path()).mkpath("empty"));
+        QVERIFY(QDir(m_dir.path()).mkpath("vst"));
+        QFile::link(m_library + "/sub", m_dir.path() + "/vst/linked");
         paths.replaceInStrings("%L", m_library).replaceInStrings("%D", m_dir.path());
         const Run run = launch(QStringList{"--json", "--timeout", "1", "--cache", cacheFile("given")} + paths);
         QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(run.err, err.replace("%L", m_library).replace("%D", m_dir.path()));
-        QCOMPARE(run.report.value("plugins").toArray().size(), results);
+        QCOMPARE(byPath(run.report).keys(), reported.replaceInStrings("%L", m_library));
     }
 
     // A failed scan keeps the last 4 KiB of what its process printed, the

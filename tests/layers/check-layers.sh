@@ -2,6 +2,7 @@
 # Fails when a layer includes a header of a layer above it or beside it.
 # Allowed: scanner -> probe, store, contract; probe -> contract;
 # store -> contract; launcher -> contract, scanserver's protocol;
+# embed -> launcher/library and launcher/core only;
 # scanserver -> scanner, contract; contract -> nothing of ours.
 # Inside launcher/: ombrel-scan -> library -> files, cache, run, report ->
 # core; cache -> files (file stamps); and the scan runner knows only the
@@ -11,11 +12,12 @@ cd "$1"
 
 # folder: the folders it must not include from
 declare -A forbidden=(
-    [contract]="scanner probe store launcher scanserver"
-    [probe]="scanner store launcher"
-    [store]="scanner probe launcher"
-    [scanner]="launcher scanserver"
-    [launcher]="scanner probe store"
+    [contract]="scanner probe store launcher scanserver embed"
+    [probe]="scanner store launcher embed"
+    [store]="scanner probe launcher embed"
+    [scanner]="launcher scanserver embed"
+    [launcher]="scanner probe store embed"
+    [embed]="scanner probe store scanserver launcher/files launcher/cache launcher/run launcher/report launcher/ombrel-scan"
     [launcher/core]="launcher/files launcher/cache launcher/run launcher/report launcher/library launcher/ombrel-scan"
     [launcher/files]="launcher/cache launcher/run launcher/report launcher/library launcher/ombrel-scan"
     [launcher/cache]="launcher/run launcher/report launcher/library launcher/ombrel-scan"
@@ -23,7 +25,7 @@ declare -A forbidden=(
     [launcher/report]="launcher/files launcher/cache launcher/run launcher/library launcher/ombrel-scan"
     [launcher/library]="launcher/ombrel-scan"
     [launcher/ombrel-scan]="launcher/run scanserver"
-    [scanserver]="launcher probe store"
+    [scanserver]="launcher probe store embed"
 )
 status=0
 for layer in "${!forbidden[@]}"; do

@@ -93,6 +93,13 @@ echo "PASS: installed ombrel-scan scanned $plugin"
 "$launcher" --log "$plugin" --cache "$work/cache.json" | grep -q '^outcome: ok' || fail "ombrel-scan --log"
 [ "$(ls "$work"/root/usr/share/ombrel-plugin-scanner/schema/*.schema.json | wc -l)" = 4 ] || fail "schemas not installed"
 echo "PASS: installed ombrel-scan writes JSON lines and shows its log; the schemas are installed"
+# What hosts link: the library under its soname, its header, CMake package and pkg-config file.
+for file in 'usr/lib*/libombrelscan.so.1' usr/include/ombrel/ombrelscan.h \
+    'usr/lib*/cmake/OmbrelScan/OmbrelScanConfig.cmake' 'usr/lib*/pkgconfig/ombrelscan.pc'; do
+    compgen -G "$work/root/$file" > /dev/null || fail "no $file in the package"
+done
+dpkg-deb --ctrl-tarfile "$deb" | tar -tf - | grep -q 'shlibs$' || fail "no shlibs file"
+echo "PASS: the package ships the library for hosts, its header, CMake package and pkg-config file"
 
 [ -n "$companion" ] || exit 0
 plugin32="$companion/example/ExampleGain.so"
