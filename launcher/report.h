@@ -8,8 +8,9 @@
 #include <QString>
 
 // For people: one row per plug-in (name, vendor, kind, ins/outs, outcome,
-// path) and a closing summary line.
-QString reportTable(const QList<ScanResult> &results);
+// path), a closing summary line and, when a scan failed, the command that
+// shows why: `logCommand`, as it can be pasted, followed by the quoted path.
+QString reportTable(const QList<ScanResult> &results, const QString &logCommand = QStringLiteral("ombrel-scan --log"));
 
 // "1 plug-in", "2 plug-ins".
 QString plugInCount(qsizetype n);

@@ -1,5 +1,6 @@
 #include "scannerset.h"
 
+#include "elfexports.h"
 #include "scancache.h"
 
 #include <QFileInfo>
@@ -110,6 +111,8 @@ QHash<QString, QString> assignScanners(const ScannerSet &scanners, QStringList *
         ScanResult result;
         result.path = path;
         result.outcome = isExecutableFormat(format) ? ScanOutcome::Foreign : ScanOutcome::NotAPlugin;
+        if (result.outcome == ScanOutcome::NotAPlugin)
+            result.cause = notAPluginCause(path);
         if (result.outcome == ScanOutcome::Foreign) {
             result.binary = describe(format);
             for (const CompanionPlace &place : companionPlaces()) {

@@ -86,6 +86,8 @@ QJsonObject toJson(const ScanResult &result)
         object.insert(QStringLiteral("reason"), result.failure);
     if (result.outcome == ScanOutcome::Foreign)
         object.insert(QStringLiteral("binary"), result.binary);
+    if (!result.cause.isEmpty())
+        object.insert(QStringLiteral("cause"), result.cause);
     if (!result.scanner.isEmpty())
         object.insert(QStringLiteral("scanner"), result.scanner);
     return object;
@@ -112,6 +114,7 @@ bool fromJson(const QJsonObject &object, ScanResult *result)
     for (const QJsonValue &line : object.value(QStringLiteral("lines")).toArray())
         parsed.lines << line.toString();
     parsed.binary = object.value(QStringLiteral("binary")).toString();
+    parsed.cause = object.value(QStringLiteral("cause")).toString();
     parsed.scanner = object.value(QStringLiteral("scanner")).toString();
     if (parsed.outcome == ScanOutcome::Ok && parsed.info.name.isEmpty())
         return false;

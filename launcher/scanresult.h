@@ -44,6 +44,7 @@ struct ScanResult
     QStringList lines;       // the last lines the process printed, unless Ok
     QString scanner;         // the scanner that was started, if one was
     QString binary;          // for Foreign: what the file is built for
+    QString cause;           // for NotAPlugin, where the file tells: why it is none
 };
 
 QJsonObject toJson(const ScanResult &result);

@@ -1,5 +1,6 @@
 #include "scanrunner.h"
 
+#include "elfexports.h"
 #include "privatestores.h"
 #include "scanlog.h"
 #include "scanneroutput.h"
@@ -195,6 +196,8 @@ void ScanRunner::run(const QStringList &paths, const std::function<void(const Sc
         } else if (exitCode == OutcomeNoName) {
             const QString head = QString::fromUtf8(job->output.head());
             result.outcome = head.contains(banLineText()) ? ScanOutcome::Banned : ScanOutcome::NotAPlugin;
+            if (result.outcome == ScanOutcome::NotAPlugin)
+                result.cause = notAPluginCause(job->path);
         } else {
             result.outcome = ScanOutcome::Failed;
         }

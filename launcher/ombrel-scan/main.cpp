@@ -338,11 +338,12 @@ int main(int argc, char *argv[])
             ordered << results.value(path);
     }
     const bool interrupted = runner.wasCancelled();
+    const QString logHint = logCommandLine(parser.isSet(cacheOption) ? parser.value(cacheOption) : QString());
     if (jsonLines)
         writeLine(jsonLineSummary(ordered, scanner, interrupted));
     else
         writeStandardOutput(parser.isSet(jsonOption) ? reportJson(ordered, scanner, interrupted)
-                                                     : reportTable(ordered).toUtf8(),
+                                                     : reportTable(ordered, logHint).toUtf8(),
                             &outputError);
     if (!outputError.isEmpty()) {
         printError(outputError);
