@@ -89,6 +89,8 @@ QJsonObject toJson(const ScanResult &result)
         object.insert(QStringLiteral("reason"), result.failure);
     if (result.outcome == ScanOutcome::Foreign)
         object.insert(QStringLiteral("binary"), result.binary);
+    if (!result.cause.isEmpty())
+        object.insert(QStringLiteral("cause"), result.cause);
     if (!result.scanner.isEmpty())
         object.insert(QStringLiteral("scanner"), result.scanner);
     if (!result.protection.isEmpty())
@@ -117,6 +119,7 @@ bool fromJson(const QJsonObject &object, ScanResult *result)
     for (const QJsonValue &line : object.value(QStringLiteral("lines")).toArray())
         parsed.lines << line.toString();
     parsed.binary = object.value(QStringLiteral("binary")).toString();
+    parsed.cause = object.value(QStringLiteral("cause")).toString();
     parsed.scanner = object.value(QStringLiteral("scanner")).toString();
     parsed.protection = object.value(QStringLiteral("protection")).toString();
     if (parsed.outcome == ScanOutcome::Ok && parsed.info.name.isEmpty())

@@ -51,6 +51,7 @@ struct ScanResult
                              // (no sandbox: memory limit, system call filter, every process
                              // of the scan killed); "none" (only its process group killed,
                              // where no scan server is installed); empty when not scanned
+    QString cause;           // for NotAPlugin, where the file tells: why it is none
 };
 
 QJsonObject toJson(const ScanResult &result);

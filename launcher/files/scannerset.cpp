@@ -1,5 +1,6 @@
 #include "launcher/files/scannerset.h"
 
+#include "launcher/files/elfexports.h"
 #include "launcher/files/filestamp.h"
 
 #include <QFileInfo>
@@ -117,6 +118,8 @@ QHash<QString, QString> assignScanners(const ScannerSet &scanners, QStringList *
         ScanResult result;
         result.path = path;
         result.outcome = isExecutableFormat(format) ? ScanOutcome::Foreign : ScanOutcome::NotAPlugin;
+        if (result.outcome == ScanOutcome::NotAPlugin)
+            result.cause = notAPluginCause(path);
         if (result.outcome == ScanOutcome::Foreign) {
             result.binary = describe(format);
             for (const CompanionPlace &place : companionPlaces()) {

@@ -2,6 +2,7 @@
 
 #include "launcher/cache/scancache.h"
 #include "launcher/files/candidates.h"
+#include "launcher/files/elfexports.h"
 #include "launcher/files/filestamp.h"
 #include "launcher/files/scannerset.h"
 #include "launcher/report/terminaltext.h"
@@ -310,7 +311,10 @@ LibraryScanSummary LibraryScan::run()
     if (!cancelRequested()) {
         runner.run(
             plan.requests,
-            [&](const ScanRequest &request, const ScanResult &result) {
+            [&](const ScanRequest &request, ScanResult result) {
+                // The scanner says only that it found none; the file may say why.
+                if (result.outcome == ScanOutcome::NotAPlugin)
+                    result.cause = notAPluginCause(result.path);
                 plan.known.insert(result.path, result);
                 recorder.record(result, request.stamp);
                 m_events->result(result, true);

@@ -8,9 +8,25 @@
 
 #include <QCoreApplication>
 
+#include <QRegularExpression>
+
 #include <cstdio>
 
 using namespace ombrel;
+
+namespace {
+
+QString shellQuoted(const QString &word)
+{
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_./:@%+=-]+$"));
+    if (plain.match(word).hasMatch())
+        return word;
+    QString quoted = word;
+    quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
+} // namespace
 
 int printLog(const QString &plugin, const QString &cacheFile, const QString &scannerOption)
 {
@@ -29,4 +45,14 @@ int printLog(const QString &plugin, const QString &cacheFile, const QString &sca
     const bool stillStands = scanners.native.path.isEmpty() || cache.lookupCurrent(result.path, &current);
     std::fputs(qPrintable(logText(result, stillStands)), stdout);
     return 0;
+}
+
+QString logCommandLine(const QString &givenCache)
+{
+    // argv[0] as typed: a bare name came from the PATH, a path with a slash
+    // runs from the same folder; either way the same program answers.
+    QString command = shellQuoted(QCoreApplication::arguments().value(0, QStringLiteral("ombrel-scan")));
+    if (!givenCache.isEmpty())
+        command += QStringLiteral(" --cache ") + shellQuoted(givenCache);
+    return command + QStringLiteral(" --log");
 }

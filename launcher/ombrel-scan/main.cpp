@@ -287,7 +287,10 @@ int scanLibrary(const QCommandLineParser &parser, const CommandLine &options)
     else if (parser.isSet(options.json))
         events.writeLine(reportJson(summary.results, summary.scanner, interrupted, protection));
     else
-        events.writeLine(reportTable(summary.results, protection).toUtf8());
+        events.writeLine(
+            reportTable(summary.results, protection,
+                        logCommandLine(parser.isSet(options.cache) ? parser.value(options.cache) : QString()))
+                .toUtf8());
     if (!events.outputError().isEmpty()) {
         printError(events.outputError());
         return ExitOutput;

@@ -21,6 +21,10 @@ QString logText(const ScanResult &result, bool current)
         outcome += QStringLiteral(" (told by the file's header; no scanner was started)");
     if (result.outcome == ScanOutcome::Foreign)
         outcome += QStringLiteral(": built for %1").arg(result.binary);
+    if (!result.cause.isEmpty())
+        outcome += QStringLiteral(": ") + result.cause;
+    if (result.outcome == ScanOutcome::Banned)
+        outcome += QStringLiteral(": the path holds a name on the scanner's ban list");
     if (result.outcome == ScanOutcome::Ok)
         outcome += QStringLiteral(": \"%1\" by \"%2\"")
                        .arg(escapedForTerminal(result.info.name), escapedForTerminal(result.info.vendor));

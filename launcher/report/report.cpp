@@ -26,6 +26,8 @@ QString outcomeText(const ScanResult &result)
         return QStringLiteral("failed (exit %1)").arg(result.exitCode);
     if (result.outcome == ScanOutcome::Foreign)
         return QStringLiteral("foreign: ") + result.binary;
+    if (result.outcome == ScanOutcome::NotAPlugin && !result.cause.isEmpty())
+        return QStringLiteral("not-a-plugin: ") + result.cause;
     return outcomeName(result.outcome);
 }
 
@@ -46,7 +48,7 @@ int countOf(const QList<ScanResult> &results, ScanOutcome outcome)
 
 } // namespace
 
-QString reportTable(const QList<ScanResult> &results, const RunProtection &protection)
+QString reportTable(const QList<ScanResult> &results, const RunProtection &protection, const QString &logCommand)
 {
     const QStringList header = {QStringLiteral("name"),   QStringLiteral("vendor"),  QStringLiteral("kind"),
                                 QStringLiteral("in/out"), QStringLiteral("outcome"), QStringLiteral("path")};
@@ -74,14 +76,18 @@ QString reportTable(const QList<ScanResult> &results, const RunProtection &prote
         table += line + QLatin1Char('\n');
     }
     table += reportSummary(results) + QLatin1Char('\n');
-    // Where to look next, for the first row that did not end ok.
-    const auto failed = std::find_if(results.begin(), results.end(),
-                                     [](const ScanResult &r) { return r.outcome != ScanOutcome::Ok; });
+    // Where to look next: the first scan that failed, whose last lines the
+    // cache keeps. A file that is no plug-in, or a failure on the launcher's
+    // side (never cached), says what it can in its row.
+    const auto failed = std::find_if(results.begin(), results.end(), [](const ScanResult &r) {
+        return r.outcome == ScanOutcome::Crashed || r.outcome == ScanOutcome::TimedOut
+            || r.outcome == ScanOutcome::MemoryLimit || (r.outcome == ScanOutcome::Failed && r.failure.isEmpty());
+    });
     if (failed != results.end()) {
         // Quoted for the shell it is meant to be pasted into.
         QString path = escapedForTerminal(failed->path);
         path.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
-        table += QStringLiteral("Why a plug-in did not end ok: ombrel-scan --log '%1'\n").arg(path);
+        table += QStringLiteral("Why a plug-in did not end ok: %1 '%2'\n").arg(logCommand, path);
     }
     const QString line = protectionLine(protection);
     if (!line.isEmpty())

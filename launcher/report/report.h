@@ -18,8 +18,11 @@ struct RunProtection
 };
 
 // For people: one row per plug-in (name, vendor, kind, ins/outs, outcome,
-// path), a summary line, where to look next, and what protected the scans.
-QString reportTable(const QList<ScanResult> &results, const RunProtection &protection = {});
+// path), a summary line, what protected the scans and, when a scan failed,
+// the command that shows why: `logCommand`, as it can be pasted, followed
+// by the quoted path.
+QString reportTable(const QList<ScanResult> &results, const RunProtection &protection = {},
+                    const QString &logCommand = QStringLiteral("ombrel-scan --log"));
 
 // "Protection: ..." for the table's last line; empty when nothing is known.
 QString protectionLine(const RunProtection &protection);

@@ -3,7 +3,9 @@
 
 #include "common/scannerrun.h"
 #include "launcher/core/scanresult.h"
+#include "launcher/files/elfexports.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -29,7 +31,8 @@ struct Expected
 {
     const char *file;
     const char *outcome;
-    const char *name; // for ok
+    const char *name;            // for ok
+    const char *cause = nullptr; // for not-a-plugin, where the file tells
 };
 
 // The library under test. zz_hang sorts last, so with -j 1 every other
@@ -39,8 +42,8 @@ const Expected kLibrary[] = {
     {"crash.so", "crashed", nullptr},
     {"effect.so", "ok", "Test Effect"},
     {"instrument.so", "ok", "instrument.so"},
-    {"no_entry.so", "not-a-plugin", nullptr},
-    {"notes.so", "not-a-plugin", nullptr},
+    {"no_entry.so", "not-a-plugin", nullptr, "no VST 2 entry point: probably a library plug-ins load"},
+    {"notes.so", "not-a-plugin", nullptr, "not a library (no executable format)"},
     {"sub/deeper/main_only.so", "ok", "via main"},
     {"zz_hang.so", "timed-out", nullptr},
 };
@@ -262,6 +265,7 @@ private Q_SLOTS:
             QCOMPARE(plugin.value("outcome").toString(), QString::fromLatin1(expected.outcome));
             if (expected.name)
                 QCOMPARE(plugin.value("name").toString(), QString::fromLatin1(expected.name));
+            QCOMPARE(plugin.value("cause").toString(), QString::fromLatin1(expected.cause));
         }
         const QJsonObject effect = plugins.value(m_library + "/effect.so");
         QCOMPARE(effect.value("vendor").toString(), QStringLiteral("Kestrune Tests"));
@@ -623,16 +627,23 @@ private Q_SLOTS:
 
     // A failed scan keeps the last 4 KiB of what its process printed, the
     // plug-in's stdout included; --log shows it from the cache, and the
-    // table points there.
+    // table points there with a command that runs as printed.
     void logShowsWhyAScanFailed()
     {
         const QString noisy = m_dir.path() + "/noisy/noisy.so";
         QVERIFY(QDir().mkpath(m_dir.path() + "/noisy"));
         QVERIFY(QFile::copy(testPluginPath("noisy_crash"), noisy));
         const QString cache = cacheFile("log");
-        const Run table = launch({"--cache", cache, noisy});
-        QVERIFY2(table.out.contains("\nWhy a plug-in did not end ok: ombrel-scan --log '" + noisy + "'\nProtection: "),
+        const Run table = launch({"--cache", cache, noisy, m_library + "/no_entry.so"});
+        const QStringList tableLines = table.out.split('\n', Qt::SkipEmptyParts);
+        QVERIFY(tableLines.last().startsWith("Protection: "));
+        const QString hint = tableLines.value(tableLines.size() - 2);
+        QVERIFY2(hint.startsWith("Why a plug-in did not end ok: ") && hint.endsWith(" --log '" + noisy + "'"),
                  qPrintable(table.out));
+        QProcess pasted;
+        pasted.start("/bin/bash", {"-c", hint.section(": ", 1)});
+        QVERIFY(pasted.waitForFinished(60000));
+        QCOMPARE(pasted.readAllStandardOutput(), launch({"--log", noisy, "--cache", cache}).out.toUtf8());
 
         const Run json = launch({"--json", "--cache", cache, noisy});
         const QJsonObject result = byPath(json.report).value(noisy);
@@ -925,11 +936,43 @@ private Q_SLOTS:
         QVERIFY(run.err.isEmpty());    // no progress line when stderr is not a terminal
         QVERIFY(run.report.isEmpty()); // a table, not JSON
         const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 6); // header, two rows, summary, where to look for why, protection
+        // Header, two rows, summary, protection; banned is no failure to look into.
+        QCOMPARE(lines.size(), 5);
         QCOMPARE(lines.at(3), QStringLiteral("2 plug-ins: 1 ok, 1 banned (2 scanned, 0 from the cache)"));
         const Run one = launch({"--cache", cacheFile("table"), m_library + "/effect.so"});
         QVERIFY2(one.out.contains("\n1 plug-in: 1 ok (0 scanned, 1 from the cache)\nProtection: "),
                  qPrintable(one.out));
+    }
+
+    // What a file's dynamic symbols say, without loading it.
+    void entryPointsFromTheSymbolTable_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("keepBytes"); // -1: all of it
+        QTest::addColumn<int>("expected");  // an ElfEntryPoints
+        // clang-format off
+        QTest::newRow("VSTPluginMain") << testPluginPath("good_effect") << -1 << int(ElfEntryPoints::Exported);
+        QTest::newRow("main alone") << testPluginPath("main_only") << -1 << int(ElfEntryPoints::Exported);
+        QTest::newRow("neither") << testPluginPath("no_entry_point") << -1 << int(ElfEntryPoints::NotExported);
+        QTest::newRow("a program") << QStringLiteral(SCANNER_PATH) << -1 << int(ElfEntryPoints::NotALibrary);
+        // The section headers lie at the end: cut off, nothing can be told.
+        QTest::newRow("cut short") << testPluginPath("good_effect") << 4096 << int(ElfEntryPoints::Unknown);
+        QTest::newRow("header only") << testPluginPath("good_effect") << 64 << int(ElfEntryPoints::Unknown);
+        QTest::newRow("text") << m_library + "/notes.so" << -1 << int(ElfEntryPoints::Unknown);
+        // clang-format on
+    }
+
+    void entryPointsFromTheSymbolTable()
+    {
+        QFETCH(QString, file);
+        QFETCH(int, keepBytes);
+        QFETCH(int, expected);
+        QFile source(file);
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QBuffer copy;
+        copy.setData(keepBytes < 0 ? source.readAll() : source.read(keepBytes));
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(int(elfEntryPoints(&copy)), expected);
     }
 
     // The verdict on each way a scanner can end, with a stand-in scanner

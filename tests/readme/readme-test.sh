@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Runs the README's sample ombrel-scan session (the commands after each "$ "
+# in the block that starts with the scan of the example and the test
+# plug-ins) and compares what they print with what the README shows, so the
+# two cannot drift apart. Only what differs between runs is masked: when a
+# plug-in was scanned and the scanner's path in --log.
+# Usage: readme-test.sh <source dir> <build dir>
+set -euo pipefail
+source=$1 build=$2
+first='$ build/default/ombrel-scan --timeout 2 build/default/example build/default/tests/plugins'
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+# The README's paths, whatever this build is called; a cache of its own.
+mkdir "$work/build"
+ln -s "$build" "$work/build/default"
+export XDG_CACHE_HOME=$work/cache
+# A sanitizer build must still let the crashing plug-ins crash.
+export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}handle_segv=0
+
+mask() { sed -E -e 's/^scanned: .*/scanned: <when>/' -e 's/^scanner: .*/scanner: <scanner>/'; }
+
+# The session: from its first command to the end of its code block.
+awk -v first="$first" '$0 == first { on = 1 } on && /^```/ { exit } on' "$source/README.md" > "$work/session"
+[ -s "$work/session" ] || { echo "FAIL: README.md shows no line: $first"; exit 1; }
+
+status=0 expected= command=
+check() {
+    [ -n "$command" ] || return 0
+    actual=$(cd "$work" && bash -c "$command" 2>&1 | mask) || true
+    if [ "$actual" = "$(mask <<<"$expected")" ]; then
+        echo "PASS: $command"
+    else
+        echo "FAIL: $command prints, where the README shows something else:"
+        diff <(mask <<<"$expected") <(echo "$actual") || true
+        status=1
+    fi
+}
+while IFS= read -r line; do
+    if [[ $line == '$ '* ]]; then
+        check
+        command=${line#\$ } expected=
+    else
+        expected+=${expected:+$'\n'}$line
+    fi
+done < "$work/session"
+check
+exit "$status"
