@@ -90,7 +90,7 @@ bool writeAll(int fd, const QByteArray &bytes)
             = {const_cast<char *>(job.scanner.constData()), const_cast<char *>(job.path.constData()), nullptr};
         ::execv(job.scanner.constData(), arguments);
     }
-    const QByteArray why = QByteArray(step) + ": " + std::strerror(errno);
+    const QByteArray why = QByteArray(step) + QByteArray(": ") + QByteArray(std::strerror(errno));
     [[maybe_unused]] const ssize_t told = ::write(failure, why.constData(), size_t(why.size()));
     ::_exit(127);
 }
@@ -127,7 +127,8 @@ bool runScanJob(const ScanJob &job, const QByteArray &storeBase, const Reaper &r
     int output[2] = {-1, -1};
     int failure[2] = {-1, -1};
     if (!::mkdtemp(store.data()) || ::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(failure, O_CLOEXEC) != 0)
-        return writeAll(reply, frame(Frame::NotRun, QByteArray("cannot set up the scan: ") + std::strerror(errno)));
+        return writeAll(
+            reply, frame(Frame::NotRun, QByteArray("cannot set up the scan: ") + QByteArray(std::strerror(errno))));
 
     const pid_t scanner = ::fork();
     if (scanner == 0)

@@ -99,8 +99,25 @@ private:
         run.signal = process.exitStatus() == QProcess::CrashExit ? process.exitCode() : 0;
         run.out = QString::fromUtf8(process.readAllStandardOutput());
         run.report = QJsonDocument::fromJson(run.out.toUtf8()).object();
-        run.err = QString::fromUtf8(process.readAllStandardError());
+        run.err = withoutSandboxNotice(QString::fromUtf8(process.readAllStandardError()));
         return run;
+    }
+
+    // Where the machine allows no sandbox (a container, a chroot), the run
+    // says so first; these tests are about the rest.
+    static QString withoutSandboxNotice(QString err)
+    {
+        static const QRegularExpression notice(QStringLiteral("^ombrel-scan: no sandbox: [^\n]*\n"),
+                                               QRegularExpression::MultilineOption);
+        return err.remove(notice);
+    }
+
+    // Whether scans here run in a sandbox, as --help says.
+    static bool sandboxHere()
+    {
+        QProcess help;
+        help.start(QStringLiteral(LAUNCHER_PATH), {"--help"});
+        return help.waitForFinished(30000) && help.readAllStandardOutput().contains("here: a sandbox)");
     }
 
     Run scanLibrary(const QString &cache, const QStringList &extra = {})
@@ -371,7 +388,8 @@ private Q_SLOTS:
         if (signal == SIGINT) {
             QCOMPARE(process.exitStatus(), QProcess::NormalExit);
             QCOMPARE(process.exitCode(), 130);
-            QCOMPARE(QString::fromUtf8(process.readAllStandardError()), "ombrel-scan: interrupted; " + message + "\n");
+            QCOMPARE(withoutSandboxNotice(QString::fromUtf8(process.readAllStandardError())),
+                     "ombrel-scan: interrupted; " + message + "\n");
             const QJsonObject report = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
             QCOMPARE(report.value("interrupted").toBool(), true);
             QVERIFY(!byPath(report).contains(m_library + "/zz_hang.so")); // in flight: not recorded
@@ -743,6 +761,8 @@ private Q_SLOTS:
 #endif
         QFETCH(QString, sandbox);
         QFETCH(int, runFoldersLeft);
+        if (sandbox == QLatin1String("auto") && !sandboxHere())
+            runFoldersLeft = 1; // what remains without one: private stores outside
         const QString tmp = m_dir.path() + "/tmp-killed-" + sandbox;
         QVERIFY(QDir().mkpath(tmp));
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

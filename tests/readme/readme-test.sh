@@ -3,7 +3,8 @@
 # in the block that starts with the scan of the example and the test
 # plug-ins) and compares what they print with what the README shows, so the
 # two cannot drift apart. Only what differs between runs is masked: when a
-# plug-in was scanned and the scanner's path in --log.
+# plug-in was scanned, the scanner's path in --log, and what protection
+# this machine allows.
 # Usage: readme-test.sh <source dir> <build dir>
 set -euo pipefail
 source=$1 build=$2
@@ -18,7 +19,13 @@ export XDG_CACHE_HOME=$work/cache
 # A sanitizer build must still let the crashing plug-ins crash.
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}handle_segv=0
 
-mask() { sed -E -e 's/^scanned: .*/scanned: <when>/' -e 's/^scanner: .*/scanner: <scanner>/'; }
+# What protected the scans is what this machine allows (no sandbox in a
+# container or a chroot); the notice of that goes too.
+mask() {
+    sed -E -e 's/^scanned: .*/scanned: <when>/' -e 's/^scanner: .*/scanner: <scanner>/' \
+        -e 's/^Protection: .*/Protection: <what this machine allows>/' -e 's/^protection: .*/protection: <what>/' \
+        -e '/^ombrel-scan: no sandbox: /d'
+}
 
 # The session: from its first command to the end of its code block.
 awk -v first="$first" '$0 == first { on = 1 } on && /^```/ { exit } on' "$source/README.md" > "$work/session"
