@@ -98,7 +98,9 @@ for file in 'usr/lib*/libombrelscan.so.1' usr/include/ombrel/ombrelscan.h \
     'usr/lib*/cmake/OmbrelScan/OmbrelScanConfig.cmake' 'usr/lib*/pkgconfig/ombrelscan.pc'; do
     compgen -G "$work/root/$file" > /dev/null || fail "no $file in the package"
 done
-dpkg-deb --ctrl-tarfile "$deb" | tar -tf - | grep -q 'shlibs$' || fail "no shlibs file"
+# Listed whole first: grep -q would leave tar writing into a closed pipe.
+control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -tf -)
+grep -q 'shlibs$' <<<"$control" || fail "no shlibs file"
 echo "PASS: the package ships the library for hosts, its header, CMake package and pkg-config file"
 
 [ -n "$companion" ] || exit 0
