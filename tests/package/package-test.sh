@@ -90,7 +90,7 @@ echo "PASS: installed ombrel-scan scanned $plugin"
 # What hosts build on: live lines, the cache's record of a plug-in, the schemas.
 "$launcher" --json-lines --cache "$work/cache.json" "$plugin" | tail -n 1 | grep -q '"record":"summary"' \
     || fail "ombrel-scan --json-lines"
-"$launcher" --log "$plugin" --cache "$work/cache.json" | grep -q '^outcome: ok' || fail "ombrel-scan --log"
+log=$("$launcher" --log "$plugin" --cache "$work/cache.json") && grep -q '^outcome: ok' <<<"$log" || fail "ombrel-scan --log"
 [ "$(ls "$work"/root/usr/share/ombrel-plugin-scanner/schema/*.schema.json | wc -l)" = 4 ] || fail "schemas not installed"
 echo "PASS: installed ombrel-scan writes JSON lines and shows its log; the schemas are installed"
 # What hosts link: the library under its soname, its header, CMake package and pkg-config file.
