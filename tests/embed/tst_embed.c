@@ -472,10 +472,16 @@ static void free_from_a_callback(void)
     printf("PASS: free_from_a_callback\n");
 }
 
-/* The library leaves the host's signal handling as it was. */
+/* The library leaves the host's signal handling as it was. Qt 5's process
+ * code alone keeps a SIGCHLD handler of its own, which passes every signal
+ * on to the one it found; Qt 6 has none. */
 static void no_signal_handler(void)
 {
+#if defined(OMBREL_QT5)
+    static const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+#else
     static const int signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGCHLD};
+#endif
     size_t i;
     for (i = 0; i < sizeof signals / sizeof signals[0]; ++i) {
         struct sigaction action;

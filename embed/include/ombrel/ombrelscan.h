@@ -11,7 +11,9 @@
  * called on one more thread of the scan's own, one at a time and in order:
  * the problems and results as they become known, the progress after each
  * result, the finished callback last. A slow callback delays the callbacks
- * after it, never the scans. The library installs no signal handler.
+ * after it, never the scans. The library installs no signal handler (built
+ * with Qt 5, Qt's process code keeps one for SIGCHLD, which passes every
+ * signal on to the handler it found).
  *
  * Inside a callback a host may call the accessors of what it was handed,
  * ombrel_scan_cancel() (of any scan) and ombrel_scan_error_name(); it must
