@@ -14,6 +14,7 @@
 // home are emptied, so nothing reaches the next scan. Ends when the
 // launcher closes its standard input, or with the launcher.
 
+#include "emptyfolder.h"
 #include "reaper.h"
 #include "scanjob.h"
 #include "syscallfilter.h"
@@ -30,32 +31,11 @@
 #include <cstring>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace ombrel::scanserver;
 
 namespace {
-
-// Empties a folder without crossing into other file systems: the plug-in
-// folders bound into a sandbox's home stay as they are.
-void emptyFolder(const QByteArray &folder)
-{
-    struct stat own = {};
-    if (::lstat(folder.constData(), &own) != 0)
-        return;
-    const QDir dir(QFile::decodeName(folder));
-    for (const QString &name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        const QByteArray path = folder + '/' + QFile::encodeName(name);
-        struct stat entry = {};
-        if (::lstat(path.constData(), &entry) != 0 || entry.st_dev != own.st_dev)
-            continue;
-        if (S_ISDIR(entry.st_mode))
-            QDir(QFile::decodeName(path)).removeRecursively();
-        else
-            ::unlink(path.constData());
-    }
-}
 
 bool readFrame(int fd, FrameReader *reader, Frame *type, QByteArray *payload)
 {
