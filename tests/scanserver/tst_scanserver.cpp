@@ -2,6 +2,7 @@
 // a scan, and the system call filter every scan runs under.
 
 #include "scanserver/emptyfolder.h"
+#include "scanserver/syscallfilter.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -138,6 +139,56 @@ private Q_SLOTS:
         QCOMPARE(WEXITSTATUS(status), 0);
     }
 
+#if defined(__x86_64__) || defined(__i386__)
+    // A scan of either word size runs under the filter, with the same calls
+    // refused; a call of a word size the filter does not name kills.
+    void filterCoversBothWordSizes_data()
+    {
+        QTest::addColumn<QString>("arch");
+        QTest::addColumn<QStringList>("refused");
+        const QStringList both{"process_vm_readv",
+                               "process_vm_writev",
+                               "bpf",
+                               "kexec_load",
+                               "init_module",
+                               "keyctl",
+                               "mount",
+                               "umount2",
+                               "setns",
+                               "unshare",
+                               "iopl",
+                               "ioctl"};
+#if !defined(OMBREL_SANITIZED)
+        const QStringList traced{"ptrace"};
+#else
+        const QStringList traced;
+#endif
+        QTest::newRow("64-bit x86") << "x86_64" << both + traced;
+        QTest::newRow("32-bit x86") << "x86" << both + traced + QStringList{"umount", "vm86", "vm86old"};
+    }
+
+    void filterCoversBothWordSizes()
+    {
+        QFETCH(QString, arch);
+        QFETCH(QStringList, refused);
+        const SyscallFilter filter;
+        if (!filter.ready())
+            QSKIP("built without libseccomp");
+        const QString text = QString::fromStdString(filter.exported());
+        // One section per word size, up to the next one or the end.
+        const QString header = QStringLiteral("# filter for arch %1 (").arg(arch);
+        const int start = text.indexOf(header);
+        QVERIFY2(start >= 0, qPrintable(text));
+        const int end = text.indexOf(QLatin1String("# filter for arch"), start + header.size());
+        const QString section = text.mid(start, end < 0 ? -1 : end - start);
+        for (const QString &call : refused)
+            QVERIFY2(section.contains(QStringLiteral("# filter for syscall \"%1\"").arg(call)), qPrintable(call));
+        QVERIFY(section.contains(QLatin1String("action ERRNO(1);")));
+        QCOMPARE(text.count(QLatin1String("# filter for arch ")), 2);
+        QVERIFY2(text.contains(QRegularExpression(QStringLiteral("# invalid architecture action\\s+action KILL"))),
+                 qPrintable(text));
+    }
+#endif
 };
 
 QTEST_GUILESS_MAIN(ScanServerTest)
