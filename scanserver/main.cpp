@@ -67,6 +67,9 @@ int main(int argc, char *argv[])
     const QByteArray storeBase = argv[1];
     const bool namespaceInit = argc > 2 && std::strcmp(argv[2], "--namespace-init") == 0 && ::getpid() == 1;
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // Not dumpable: no process of the same user, a plug-in least of all,
+    // may open the server's /proc/<pid>/mem and rewrite what it reports.
+    ::prctl(PR_SET_DUMPABLE, 0);
     ::signal(SIGPIPE, SIG_IGN);
     sigset_t childSignal;
     sigemptyset(&childSignal);

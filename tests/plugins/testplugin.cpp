@@ -27,7 +27,7 @@
 // out a home, a cache, other plug-ins and listening sockets.
 #if defined(TP_ABUSE_WRITE_FILES) || defined(TP_ABUSE_REACH_OUT) || defined(TP_ABUSE_KILL_ALL)                         \
     || defined(TP_ABUSE_KILL_PARENT) || defined(TP_ABUSE_DAEMONS) || defined(TP_ABUSE_EAT_MEMORY)                      \
-    || defined(TP_ABUSE_PTRACE_PARENT)
+    || defined(TP_ABUSE_PTRACE_PARENT) || defined(TP_ABUSE_WRITE_SERVER_MEMORY)
 #define TP_ABUSE
 #include <cerrno>
 #include <dlfcn.h>
@@ -346,6 +346,16 @@ void abuse()
     // Stopping the process that waits for the scanner would hang the scan.
     if (ptrace(PTRACE_ATTACH, getppid(), nullptr, nullptr) == 0)
         texts.name = "Traced its parent";
+#elif defined(TP_ABUSE_WRITE_SERVER_MEMORY)
+    // The process that reports the result, and the sandbox's init: whoever
+    // may write their memory decides what they report of later scans.
+    for (const std::string &process : {std::to_string(getppid()), std::string("1")}) {
+        const int fd = open(("/proc/" + process + "/mem").c_str(), O_RDWR | O_CLOEXEC);
+        if (fd >= 0) {
+            close(fd);
+            texts.name = "Opened the memory of " + process;
+        }
+    }
 #endif
 }
 #endif

@@ -122,12 +122,19 @@ private Q_SLOTS:
         if (::geteuid() == 0)
             users << "nobody";
         for (const QString &user : users) {
-            for (const char *variant : {"abuse_write_files", "abuse_reach_out", "abuse_kill_all", "abuse_kill_parent",
-                                        "abuse_daemons", "abuse_eat_memory", "abuse_ptrace_parent"})
+            const bool root = user == QLatin1String("self") && ::geteuid() == 0;
+            QStringList variants{
+                "abuse_write_files", "abuse_reach_out",  "abuse_kill_all",      "abuse_kill_parent",
+                "abuse_daemons",     "abuse_eat_memory", "abuse_ptrace_parent", "abuse_write_server_memory"};
+            for (const QString &variant : variants)
                 QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(variant, user))) << variant << user << "require";
-            // Without a sandbox, what remains: the memory limit, and every
-            // process of a scan ends with it.
-            for (const char *variant : {"abuse_kill_parent", "abuse_daemons", "abuse_eat_memory"})
+            // Without a sandbox, what remains: the memory limit, a server
+            // that no plug-in may write into (but root, who may do anything
+            // outside), and every process of a scan ends with it.
+            QStringList unsandboxed{"abuse_kill_parent", "abuse_daemons", "abuse_eat_memory"};
+            if (!root)
+                unsandboxed << "abuse_write_server_memory";
+            for (const QString &variant : unsandboxed)
                 QTest::newRow(qPrintable(QStringLiteral("%1, %2, no sandbox").arg(variant, user)))
                     << variant << user << "off";
         }
@@ -174,9 +181,9 @@ private Q_SLOTS:
         portFile.close();
 
         const QString cache = base + "/cache.json";
-        const QStringList command
-            = runAsArguments(user) + QStringList{"--json", "--sandbox",      sandbox, "-j",      "1",   "--timeout",
-                                                 "20",     "--memory-limit", "256M",  "--cache", cache, lib};
+        const QStringList command = runAsArguments(user)
+            + QStringList{"--json", "--sandbox",      sandbox, "-j",      "1",   "--timeout",
+                          "20",     "--memory-limit", "256M",  "--cache", cache, lib};
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", base + "/home");
@@ -212,7 +219,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!processWithArgument("ombrel-abuse-daemon"), 2000);
         if (variant == QLatin1String("abuse_eat_memory"))
             QCOMPARE(abuser.value("outcome").toString(), QStringLiteral("memory-limit"));
-        if (variant == QLatin1String("abuse_ptrace_parent"))
+        if (variant == QLatin1String("abuse_ptrace_parent") || variant == QLatin1String("abuse_write_server_memory"))
             QCOMPARE(abuser.value("name").toString(), QStringLiteral("Test Effect"));
 
         // The cache was not forged: the next run shows the same.
