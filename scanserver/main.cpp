@@ -28,9 +28,11 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 using namespace ombrel::scanserver;
@@ -53,6 +55,39 @@ bool readFrame(int fd, FrameReader *reader, Frame *type, QByteArray *payload)
             return false;
         reader->append(QByteArray(buffer, int(n)));
     }
+}
+
+// The tasks (processes and threads) one scan may start; real plug-ins
+// start a few threads, a fork storm ends here.
+constexpr quint64 kScanTasks = 256;
+
+// Whether RLIMIT_NPROC counts the tasks of a user namespace apart from
+// those of its parents (Linux 5.14 on): the sandbox's count is then the
+// server's and the scan's alone.
+bool countsPerNamespace()
+{
+    struct utsname system = {};
+    int major = 0;
+    int minor = 0;
+    return ::uname(&system) == 0 && std::sscanf(system.release, "%d.%d", &major, &minor) == 2
+        && (major > 5 || (major == 5 && minor >= 14));
+}
+
+// RLIMIT_NPROC for a scan. Elsewhere it counts every task of the user on
+// the machine, so the scan gets what the machine runs now (a bound above
+// the user's own count) and kScanTasks more; 0 when that cannot be read.
+quint64 scanTaskLimit(bool namespaceInit)
+{
+    static const bool ownCount = namespaceInit && countsPerNamespace();
+    if (ownCount)
+        return kScanTasks + 1; // the server
+    FILE *load = std::fopen("/proc/loadavg", "re");
+    unsigned long long running = 0;
+    unsigned long long total = 0;
+    const bool read = load && std::fscanf(load, "%*s %*s %*s %llu/%llu", &running, &total) == 2;
+    if (load)
+        std::fclose(load);
+    return read ? total + kScanTasks : 0;
 }
 
 } // namespace
@@ -95,6 +130,7 @@ int main(int argc, char *argv[])
             continue; // an abort that came after its scan had ended
         const QList<QByteArray> fields = splitFields(payload);
         ScanJob job{fields.value(0), fields.value(1), fields.value(2).toLongLong()};
+        job.taskLimit = scanTaskLimit(namespaceInit);
         job.builtIn = QFileInfo(QFile::decodeName(job.scanner)).canonicalFilePath() == builtInScanner;
         if (!runScanJob(job, storeBase, reaper, filter, STDIN_FILENO, STDOUT_FILENO, childSignals))
             return 0;

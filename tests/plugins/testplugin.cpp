@@ -27,7 +27,7 @@
 // out a home, a cache, other plug-ins and listening sockets.
 #if defined(TP_ABUSE_WRITE_FILES) || defined(TP_ABUSE_REACH_OUT) || defined(TP_ABUSE_KILL_ALL)                         \
     || defined(TP_ABUSE_KILL_PARENT) || defined(TP_ABUSE_DAEMONS) || defined(TP_ABUSE_EAT_MEMORY)                      \
-    || defined(TP_ABUSE_PTRACE_PARENT) || defined(TP_ABUSE_WRITE_SERVER_MEMORY)
+    || defined(TP_ABUSE_PTRACE_PARENT) || defined(TP_ABUSE_WRITE_SERVER_MEMORY) || defined(TP_ABUSE_FORK_STORM)
 #define TP_ABUSE
 #include <cerrno>
 #include <dlfcn.h>
@@ -356,6 +356,22 @@ void abuse()
             texts.name = "Opened the memory of " + process;
         }
     }
+#elif defined(TP_ABUSE_FORK_STORM)
+    // Starts processes until the kernel refuses one, and is named after how
+    // many it got. Never as root, whom no process limit binds; at most
+    // 3000, so that a missing limit shows in the result, not in the machine.
+    int started = 0;
+    while (getuid() != 0 && started < 3000) {
+        const pid_t child = fork();
+        if (child < 0)
+            break;
+        if (child == 0) {
+            pause();
+            _exit(0);
+        }
+        ++started;
+    }
+    texts.name = "Started " + std::to_string(started);
 #endif
 }
 #endif
