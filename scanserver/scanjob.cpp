@@ -50,6 +50,9 @@ bool writeAll(int fd, const QByteArray &bytes)
 {
     ::setpgid(0, 0);
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The server is kept from being dumped or opened through /proc; the
+    // scan's own process is the plug-in's, and dumpable as any program.
+    ::prctl(PR_SET_DUMPABLE, 1);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -71,6 +74,15 @@ bool writeAll(int fd, const QByteArray &bytes)
         ready = ::setrlimit(RLIMIT_DATA, &limit) == 0;
     }
 #endif
+    if (ready && job.taskLimit > 0) {
+        // A fork storm ends at the limit, as this scan's failure. Below
+        // the limit already in force, if that is lower: only root may raise it.
+        step = "cannot limit the scan's processes";
+        struct rlimit tasks = {};
+        ready = ::getrlimit(RLIMIT_NPROC, &tasks) == 0;
+        tasks.rlim_cur = tasks.rlim_max = qMin<quint64>(job.taskLimit, tasks.rlim_max);
+        ready = ready && ::setrlimit(RLIMIT_NPROC, &tasks) == 0;
+    }
     if (ready && filter.ready()) {
         step = "cannot load the system call filter";
         ready = filter.load();

@@ -27,7 +27,7 @@
 // out a home, a cache, other plug-ins and listening sockets.
 #if defined(TP_ABUSE_WRITE_FILES) || defined(TP_ABUSE_REACH_OUT) || defined(TP_ABUSE_KILL_ALL)                         \
     || defined(TP_ABUSE_KILL_PARENT) || defined(TP_ABUSE_DAEMONS) || defined(TP_ABUSE_EAT_MEMORY)                      \
-    || defined(TP_ABUSE_PTRACE_PARENT)
+    || defined(TP_ABUSE_PTRACE_PARENT) || defined(TP_ABUSE_WRITE_SERVER_MEMORY) || defined(TP_ABUSE_FORK_STORM)
 #define TP_ABUSE
 #include <cerrno>
 #include <dlfcn.h>
@@ -37,6 +37,7 @@
 #include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #endif
 
 #define TP_EXPORT extern "C" __attribute__((visibility("default")))
@@ -359,6 +360,37 @@ void abuse()
     // Stopping the process that waits for the scanner would hang the scan.
     if (ptrace(PTRACE_ATTACH, getppid(), nullptr, nullptr) == 0)
         texts.name = "Traced its parent";
+#elif defined(TP_ABUSE_WRITE_SERVER_MEMORY)
+    // The process that reports the result, and the sandbox's init: whoever
+    // may write their memory decides what they report of later scans.
+    for (const std::string &process : {std::to_string(getppid()), std::string("1")}) {
+        const int fd = open(("/proc/" + process + "/mem").c_str(), O_RDWR | O_CLOEXEC);
+        if (fd >= 0) {
+            close(fd);
+            texts.name = "Opened the memory of " + process;
+        }
+    }
+#elif defined(TP_ABUSE_FORK_STORM)
+    // Starts processes until the kernel refuses one, and is named after how
+    // many it got. Never as root, whom no process limit binds; at most
+    // 3000, so that a missing limit shows in the result, not in the machine.
+    // Ends them then: a sanitized scanner's leak check needs a thread at exit.
+    std::vector<pid_t> children;
+    while (getuid() != 0 && children.size() < 3000) {
+        const pid_t child = fork();
+        if (child < 0)
+            break;
+        if (child == 0) {
+            pause();
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    texts.name = "Started " + std::to_string(children.size());
 #endif
 }
 #endif
