@@ -208,12 +208,16 @@ QStringList usualPluginFolders()
 #endif
 }
 
-QStringList defaultPluginFolders()
+QStringList searchedPluginFolders()
 {
     const QString fromEnvironment = qEnvironmentVariable("VST_PATH");
-    const QStringList folders = !fromEnvironment.isEmpty()
-        ? fromEnvironment.split(QDir::listSeparator(), Qt::SkipEmptyParts)
-        : usualPluginFolders();
+    return !fromEnvironment.isEmpty() ? fromEnvironment.split(QDir::listSeparator(), Qt::SkipEmptyParts)
+                                      : usualPluginFolders();
+}
+
+QStringList defaultPluginFolders()
+{
+    const QStringList folders = searchedPluginFolders();
     // Folders that do not exist are simply not there to scan; they are not
     // missing plug-ins.
     QStringList existing;

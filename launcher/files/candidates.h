@@ -38,6 +38,10 @@ QString escapeFileName(const QByteArray &name);
 // The folders in VST_PATH, or else the platform's usual VST 2 folders.
 QStringList defaultPluginFolders();
 
+// The same, with those that do not exist: what a run without inputs
+// looked in.
+QStringList searchedPluginFolders();
+
 // The platform's usual VST 2 folders, whether they exist or not.
 QStringList usualPluginFolders();
 

@@ -19,12 +19,14 @@
 #include "logcommand.h"
 #include "options.h"
 #include "reportwriter.h"
+#include "terminalwidth.h"
 #include "usage.h"
 
 #include "launcher/cache/scancache.h"
 #include "launcher/files/candidates.h"
 #include "launcher/library/libraryscan.h"
 #include "launcher/report/jsonlines.h"
+#include "launcher/report/nothingfound.h"
 #include "launcher/report/report.h"
 #include "launcher/report/terminaltext.h"
 
@@ -32,6 +34,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -61,6 +64,16 @@ QStringList scannerPlaces()
     const QString dir = QCoreApplication::applicationDirPath();
     return {dir + QStringLiteral("/OmbrelPluginScanner"),
             QDir::cleanPath(dir + QStringLiteral("/../libexec/ombrel/OmbrelPluginScanner"))};
+}
+
+// Where a run without inputs looks, per format.
+QList<SearchedFormat> searchedFolders()
+{
+    SearchedFormat vst2{
+        QStringLiteral("VST 2"), QStringLiteral("VST_PATH"), !qEnvironmentVariableIsEmpty("VST_PATH"), {}};
+    for (const QString &folder : searchedPluginFolders())
+        vst2.folders.append({folder, QFileInfo(folder).isDir()});
+    return {vst2};
 }
 
 // One line on a terminal, rewritten in place.
@@ -286,11 +299,15 @@ int scanLibrary(const QCommandLineParser &parser, const CommandLine &options)
         events.writeLine(jsonLineSummary(summary.results, summary.scanner, interrupted, protection));
     else if (parser.isSet(options.json))
         events.writeLine(reportJson(summary.results, summary.scanner, interrupted, protection));
-    else
-        events.writeLine(
-            reportTable(summary.results, protection,
-                        logCommandLine(parser.isSet(options.cache) ? parser.value(options.cache) : QString()))
-                .toUtf8());
+    else {
+        QString table = reportTable(
+            summary.results, protection,
+            logCommandLine(parser.isSet(options.cache) ? parser.value(options.cache) : QString()), tableWidth());
+        // A first run on a machine without plug-ins: say where it looked.
+        if (summary.results.isEmpty() && scanOptions.inputs.isEmpty() && !interrupted)
+            table += nothingFoundNote(searchedFolders());
+        events.writeLine(table.toUtf8());
+    }
     if (!events.outputError().isEmpty()) {
         printError(events.outputError());
         return ExitOutput;
