@@ -8,8 +8,9 @@
 // Exit code: 0 when the run completed, whatever the plug-ins did;
 //            1 when a file or folder given does not exist (the rest is scanned),
 //              or when --log names a plug-in the cache knows nothing of;
-//            2 for bad usage, a folder named that cannot be read, or
-//              when no scanner can be found;
+//            2 for bad usage, a folder named that cannot be read,
+//              when no scanner can be found, or when --sandbox=require
+//              finds no sandbox;
 //            3 when the cache file cannot be written;
 //            4 when the report cannot be written (a closed pipe ends
 //              quietly by SIGPIPE instead, as with other tools);
