@@ -134,6 +134,42 @@ private Q_SLOTS:
         }
     }
 
+    // Debian's plug-ins, where installed (tools/install-deps --tests): the
+    // count in the file and one plug-in as lv2info and analyseplugin show it.
+    void realPlugins_data()
+    {
+        // clang-format off
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("plugin");
+
+        QTest::newRow("tap-plugins") << "ladspa" << "/usr/lib/ladspa/tap_echo.so" << 1
+            << "ladspa|2143|tap_stereo_echo|TAP Stereo E|Tom Szilagyi|||effect|2/2|2/2|midi -/-|params 10|-|0";
+        QTest::newRow("lsp-plugins-ladspa") << "ladspa" << "/usr/lib/ladspa/lsp-plugins-ladspa-1.2.5.so" << 114 << QString();
+        QTest::newRow("hexter") << "dssi" << "/usr/lib/dssi/hexter.so" << 1
+            << "dssi|2183|hexter|hexter DX7 e|Sean Bolton <sean AT smbolton DOT com>|||instrument|0/1|0/1|midi 1/-|params 2|ui|0";
+        QTest::newRow("x42 fil4") << "lv2" << "/usr/lib/lv2/fil4.lv2" << 2 << QString();
+        QTest::newRow("lsp-plugins-lv2") << "lv2" << "/usr/lib/lv2/lsp-plugins.lv2" << 134 << QString();
+        // clang-format on
+    }
+
+    void realPlugins()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, path);
+        QFETCH(int, count);
+        QFETCH(QString, plugin);
+
+        if (!QFile::exists(path))
+            QSKIP("the package is not installed");
+        FileDescription description;
+        QVERIFY2(describerFor(format)(path, &description) == 0, qPrintable(description.cause));
+        QCOMPARE(description.plugins.size(), count);
+        if (!plugin.isEmpty())
+            QCOMPARE(summary(description.plugins.first()), plugin);
+    }
+
     // An endless descriptor list is cut, and said to be.
     void endlessList()
     {
