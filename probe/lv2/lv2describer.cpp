@@ -2,6 +2,7 @@
 
 #include "lv2plugin.h"
 #include "lv2world.h"
+#include "turtlecheck.h"
 
 #include <QFileInfo>
 
@@ -24,8 +25,8 @@ int describeLv2(const QString &path, FileDescription *description)
     const LilvPlugins *plugins = lilv_world_get_all_plugins(world.world());
     QStringList defects;
     qint64 index = 0;
-    LILV_FOREACH(plugins, i, plugins)
-    {
+    for (LilvIter *i = lilv_plugins_begin(plugins); !lilv_plugins_is_end(plugins, i);
+         i = lilv_plugins_next(plugins, i)) {
         const LilvPlugin *plugin = lilv_plugins_get(plugins, i);
         // The core specification holds no plug-ins, but a world may hold
         // what lilv was told of elsewhere; only this bundle's count.
@@ -43,9 +44,14 @@ int describeLv2(const QString &path, FileDescription *description)
         description->plugins.append(found);
     }
     if (description->plugins.isEmpty()) {
-        description->cause = defects.isEmpty()
-            ? QStringLiteral("no LV2 plug-in in the bundle's data (a specification, or Turtle lilv cannot read)")
-            : defects.join(QStringLiteral("; "));
+        if (!defects.isEmpty()) {
+            description->cause = defects.join(QStringLiteral("; "));
+        } else {
+            const QString error = turtleError(path + QStringLiteral("/manifest.ttl"));
+            description->cause = error.isEmpty()
+                ? QStringLiteral("no LV2 plug-in in the bundle (it holds specifications or other data)")
+                : QStringLiteral("not valid Turtle: ") + error;
+        }
         return 5;
     }
     if (!defects.isEmpty())

@@ -1,5 +1,7 @@
 #include "lv2plugin.h"
 
+#include "turtlecheck.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -149,15 +151,23 @@ PluginDescription lv2Description(Lv2World &world, const LilvPlugin *plugin)
 
 QString lv2Defect(const LilvPlugin *plugin)
 {
+    QStringList files;
     const LilvNodes *data = lilv_plugin_get_data_uris(plugin);
-    LILV_FOREACH(nodes, i, data)
-    {
+    for (LilvIter *i = lilv_nodes_begin(data); !lilv_nodes_is_end(data, i); i = lilv_nodes_next(data, i)) {
         const QString file = uriPath(lilv_nodes_get(data, i));
         if (!file.isEmpty() && !QFileInfo(file).isFile())
             return QStringLiteral("its data file %1 is missing").arg(QFileInfo(file).fileName());
+        files << file;
     }
-    if (nodeText(OwnedNode(lilv_plugin_get_name(plugin)).get()).isEmpty())
+    if (nodeText(OwnedNode(lilv_plugin_get_name(plugin)).get()).isEmpty()) {
+        // A data file that stops at a syntax error may be why.
+        for (const QString &file : files) {
+            const QString error = file.isEmpty() ? QString() : turtleError(file);
+            if (!error.isEmpty())
+                return QStringLiteral("its data are not valid Turtle: ") + error;
+        }
         return QStringLiteral("its data give it no name (doap:name)");
+    }
     if (!lilv_plugin_verify(plugin))
         return QStringLiteral("lilv finds its data incomplete (no type, binary or port index)");
     return QString();

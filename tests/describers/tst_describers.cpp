@@ -94,7 +94,7 @@ private Q_SLOTS:
             "lv2|urn:kestrune:tests:instrument||Test Synth|Kestrune Tests|1.0|Instrument Plugin|instrument|0/2|0/2|midi 1/1|params 0|no-ui|0"}
             << QString();
         QTest::newRow("lv2: broken Turtle") << "lv2" << "lv2/broken_turtle.lv2" << 5 << QStringList()
-                                            << "no LV2 plug-in in the bundle's data";
+                                            << "not valid Turtle: manifest.ttl:7:31: bad verb";
         QTest::newRow("lv2: missing data file") << "lv2" << "lv2/missing_file.lv2" << 5 << QStringList()
                                                 << "urn:kestrune:tests:missing: its data file missing.ttl is missing";
         QTest::newRow("lv2: binary never loaded") << "lv2" << "lv2/writes_file.lv2" << 0 << QStringList{
