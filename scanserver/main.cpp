@@ -111,7 +111,7 @@ int main(int argc, char *argv[])
         if (type != Frame::Scan)
             continue; // an abort that came after its scan had ended
         const QList<QByteArray> fields = splitFields(payload);
-        ScanJob job{fields.value(0), fields.value(1), fields.value(2).toLongLong()};
+        ScanJob job{fields.value(0), fields.value(1), fields.value(2).toLongLong(), fields.value(3)};
         job.builtIn = QFileInfo(QFile::decodeName(job.scanner)).canonicalFilePath() == builtInScanner;
         if (!runScanJob(job, storeBase, reaper, filter, STDIN_FILENO, STDOUT_FILENO, childSignals))
             return 0;

@@ -39,7 +39,7 @@ XDG_CACHE_HOME=$work/cache "$host" "$@" > "$work/lines" 2> "$work/stderr" || { c
 python3 -c '
 import json, sys
 for p in json.load(open(sys.argv[1]))["plugins"]:
-    print("%s\t%s\t%s" % (p["outcome"], p.get("name", ""), p["path"]))
+    print("%s\t%s\t%s" % (p["outcome"], (p.get("descriptions") or [{}])[0].get("name", ""), p["path"]))
 ' "$work/report.json" | sort > "$work/expected"
 sort "$work/lines" > "$work/sorted"
 diff "$work/expected" "$work/sorted" || fail "the README's host and ombrel-scan differ (< ombrel-scan, > host)"

@@ -171,6 +171,19 @@ void fill(void *buffer, const std::string &text)
         trace("product");
         fill(ptr, texts.product);
         return 1;
+    // Asked only by a describing scan, never in a host's conversation.
+    case Vst2::effGetPlugCategory:
+        trace("category");
+        return (effect->flags & Vst2::effFlagsIsSynth) ? Vst2::kPlugCategSynth : Vst2::kPlugCategEffect;
+    case Vst2::effGetVendorVersion:
+        trace("vendor version");
+        return 1203;
+    case Vst2::effCanDo:
+        trace("can do");
+        return std::strcmp(static_cast<const char *>(ptr), "receiveVstMidiEvent") == 0
+                && (effect->flags & Vst2::effFlagsIsSynth)
+            ? 1
+            : -1;
     default:
         return 0;
     }
@@ -403,6 +416,14 @@ void abuse()
     effect.numInputs = -1; // only valid after effOpen
     effect.numOutputs = -1;
     effect.flags = flags;
+    effect.numParams = 4;
+    effect.numPrograms = 2;
+    effect.version = 1100;
+#if defined(TP_GOOD_EFFECT)
+    effect.uniqueID = 0x4B735465; // 'KsTe'
+#elif defined(TP_INSTRUMENT)
+    effect.uniqueID = 0x4B735469; // 'KsTi'
+#endif
     return &effect;
 #endif
 }

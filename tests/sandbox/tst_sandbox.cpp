@@ -193,7 +193,8 @@ private Q_SLOTS:
         QMap<QString, QJsonObject> results;
         for (const QJsonValue &value : report.value("plugins").toArray())
             results.insert(QFileInfo(value.toObject().value("path").toString()).fileName(), value.toObject());
-        QCOMPARE(results.value("z_good.so").value("name").toString(), QStringLiteral("Test Effect"));
+        QCOMPARE(results.value("z_good.so").value("descriptions").toArray().at(0).toObject().value("name").toString(),
+                 QStringLiteral("Test Effect"));
         QCOMPARE(report.value("protection").toString(), sandbox == QLatin1String("off") ? "limits" : "sandbox");
         const QJsonObject abuser = results.value("a_abuse.so");
 
@@ -213,7 +214,8 @@ private Q_SLOTS:
         if (variant == QLatin1String("abuse_eat_memory"))
             QCOMPARE(abuser.value("outcome").toString(), QStringLiteral("memory-limit"));
         if (variant == QLatin1String("abuse_ptrace_parent"))
-            QCOMPARE(abuser.value("name").toString(), QStringLiteral("Test Effect"));
+            QCOMPARE(abuser.value("descriptions").toArray().at(0).toObject().value("name").toString(),
+                     QStringLiteral("Test Effect"));
 
         // The cache was not forged: the next run shows the same.
         const QStringList again
@@ -223,7 +225,8 @@ private Q_SLOTS:
         const QJsonObject next = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
         for (const QJsonValue &value : next.value("plugins").toArray()) {
             if (value.toObject().value("path").toString().endsWith("/z_good.so"))
-                QCOMPARE(value.toObject().value("name").toString(), QStringLiteral("Test Effect"));
+                QCOMPARE(value.toObject().value("descriptions").toArray().at(0).toObject().value("name").toString(),
+                         QStringLiteral("Test Effect"));
         }
     }
 };
