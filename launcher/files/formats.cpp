@@ -7,6 +7,18 @@
 
 namespace ombrel {
 
+namespace {
+
+// A name that is the suffix alone is no candidate: `~/.lv2` is the folder
+// that holds LV2 bundles, not one of them.
+bool hasSuffix(const QString &path, const QString &suffix)
+{
+    const int name = path.lastIndexOf(QLatin1Char('/')) + 1;
+    return path.size() - name > suffix.size() && path.endsWith(suffix);
+}
+
+} // namespace
+
 const QList<PluginFormat> &pluginFormats()
 {
     static const QList<PluginFormat> formats = {
@@ -74,7 +86,7 @@ QStringList formatsOf(const QString &path, bool isFolder, const QStringList &wan
     QStringList bySuffix;
     QList<QByteArray> symbols;
     for (const PluginFormat &format : pluginFormats()) {
-        if (wanted.contains(format.name) && format.bundle == isFolder && path.endsWith(format.suffix)) {
+        if (wanted.contains(format.name) && format.bundle == isFolder && hasSuffix(path, format.suffix)) {
             bySuffix << format.name;
             symbols << format.entrySymbols;
         }
@@ -97,7 +109,7 @@ QStringList formatsOf(const QString &path, bool isFolder, const QStringList &wan
 bool isBundleName(const QString &name)
 {
     for (const PluginFormat &format : pluginFormats()) {
-        if (format.bundle && name.endsWith(format.suffix))
+        if (format.bundle && hasSuffix(name, format.suffix))
             return true;
     }
     return false;

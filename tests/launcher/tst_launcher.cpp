@@ -767,11 +767,20 @@ private Q_SLOTS:
         QProcessEnvironment env;
         env.insert("VST_PATH", m_library + "/sub:" + m_library + "/nonexistent");
         // Every format's variable stands for its usual folders.
-        for (const char *variable : {"LADSPA_PATH", "DSSI_PATH", "LV2_PATH"})
+        for (const char *variable : {"LADSPA_PATH", "DSSI_PATH"})
             env.insert(variable, m_library + "/nonexistent");
+        // A folder named like the format's bundles holds them, is none itself.
+        const QString bundles = m_dir.path() + "/home/.lv2";
+        const QString bundle = bundles + "/effect.lv2";
+        QVERIFY(QDir().mkpath(bundle));
+        const QString source = QStringLiteral(TEST_PLUGIN_DIR "/../lv2/effect.lv2");
+        for (const QString &name : QDir(source).entryList(QDir::Files))
+            QVERIFY(QFile::copy(source + "/" + name, bundle + "/" + name));
+        env.insert("LV2_PATH", bundles);
         const Run run = launch({"--json", "--cache", cacheFile("vstpath")}, env);
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(byPath(run.report).keys(), QStringList{m_library + "/sub/deeper/main_only.so"});
+        QCOMPARE(byPath(run.report).keys(), (QStringList{bundle, m_library + "/sub/deeper/main_only.so"}));
+        QCOMPARE(byPath(run.report).value(bundle).value("outcome").toString(), QStringLiteral("ok"));
     }
 
     void progressLineOnATerminal()
