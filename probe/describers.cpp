@@ -1,5 +1,11 @@
 #include "describers.h"
 
+#include "dssi/dssidescriber.h"
+#include "ladspa/ladspadescriber.h"
+#if defined(OMBREL_HAVE_LILV)
+#include "lv2/lv2describer.h"
+#endif
+
 namespace {
 
 struct FormatEntry
@@ -10,7 +16,11 @@ struct FormatEntry
 
 // One line per format this scanner reads besides VST 2.
 const FormatEntry kFormats[] = {
-    {"", nullptr},
+    {"ladspa", describeLadspa},
+    {"dssi", describeDssi},
+#if defined(OMBREL_HAVE_LILV)
+    {"lv2", describeLv2},
+#endif
 };
 
 } // namespace

@@ -7,6 +7,18 @@
 
 namespace ombrel {
 
+namespace {
+
+// A name that is the suffix alone is no candidate: `~/.lv2` is the folder
+// that holds LV2 bundles, not one of them.
+bool hasSuffix(const QString &path, const QString &suffix)
+{
+    const int name = path.lastIndexOf(QLatin1Char('/')) + 1;
+    return path.size() - name > suffix.size() && path.endsWith(suffix);
+}
+
+} // namespace
+
 const QList<PluginFormat> &pluginFormats()
 {
     static const QList<PluginFormat> formats = {
@@ -18,6 +30,24 @@ const QList<PluginFormat> &pluginFormats()
          QStringLiteral(".so"),
          false,
          {"VSTPluginMain", "main"}},
+        {QStringLiteral("ladspa"),
+         QStringLiteral("LADSPA_PATH"),
+         {QStringLiteral("~/.ladspa"), QStringLiteral("/usr/local/lib/ladspa"), QStringLiteral("/usr/lib/ladspa")},
+         QStringLiteral(".so"),
+         false,
+         {"ladspa_descriptor"}},
+        {QStringLiteral("dssi"),
+         QStringLiteral("DSSI_PATH"),
+         {QStringLiteral("~/.dssi"), QStringLiteral("/usr/local/lib/dssi"), QStringLiteral("/usr/lib/dssi")},
+         QStringLiteral(".so"),
+         false,
+         {"dssi_descriptor"}},
+        {QStringLiteral("lv2"),
+         QStringLiteral("LV2_PATH"),
+         {QStringLiteral("~/.lv2"), QStringLiteral("/usr/local/lib/lv2"), QStringLiteral("/usr/lib/lv2")},
+         QStringLiteral(".lv2"),
+         true,
+         {}},
     };
     return formats;
 }
@@ -56,7 +86,7 @@ QStringList formatsOf(const QString &path, bool isFolder, const QStringList &wan
     QStringList bySuffix;
     QList<QByteArray> symbols;
     for (const PluginFormat &format : pluginFormats()) {
-        if (wanted.contains(format.name) && format.bundle == isFolder && path.endsWith(format.suffix)) {
+        if (wanted.contains(format.name) && format.bundle == isFolder && hasSuffix(path, format.suffix)) {
             bySuffix << format.name;
             symbols << format.entrySymbols;
         }
@@ -79,7 +109,7 @@ QStringList formatsOf(const QString &path, bool isFolder, const QStringList &wan
 bool isBundleName(const QString &name)
 {
     for (const PluginFormat &format : pluginFormats()) {
-        if (format.bundle && name.endsWith(format.suffix))
+        if (format.bundle && hasSuffix(name, format.suffix))
             return true;
     }
     return false;

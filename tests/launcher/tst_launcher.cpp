@@ -309,6 +309,53 @@ private Q_SLOTS:
         QCOMPARE(run.report.value("scanned").toInt(), kLibrarySize);
     }
 
+    // Each format's misbehaving plug-in ends its own scan only, with and
+    // without the sandbox; an LV2 bundle is read, its binary never loaded.
+    void otherFormats_data()
+    {
+        QTest::addColumn<QString>("path"); // beside the test plug-ins
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QStringList>("ids");
+        // clang-format off
+        QTest::newRow("ladspa, several") << "ladspa/ladspa_plugins.so" << "ladspa" << "ok"
+                                         << QStringList{"4001", "4002", "4003"};
+        QTest::newRow("ladspa, crash") << "ladspa/ladspa_crash.so" << "ladspa" << "crashed" << QStringList();
+        QTest::newRow("ladspa, hang") << "ladspa/ladspa_hang.so" << "ladspa" << "timed-out" << QStringList();
+        QTest::newRow("lv2, binary that writes") << "lv2/writes_file.lv2" << "lv2" << "ok"
+                                                 << QStringList{"urn:kestrune:tests:writes-file"};
+        // clang-format on
+    }
+
+    void otherFormats()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, format);
+        QFETCH(QString, outcome);
+        QFETCH(QStringList, ids);
+        const QString file = QDir::cleanPath(QStringLiteral(TEST_PLUGIN_DIR "/../") + path);
+        const QString trace = m_dir.path() + "/other-trace";
+        QFile::remove(trace);
+        QProcessEnvironment env;
+        env.insert("OMBREL_TEST_TRACE", trace);
+        // Without the sandbox too: only there can a loaded binary leave its trace.
+        for (const QString &sandbox : {QStringLiteral("auto"), QStringLiteral("off")}) {
+            const Run run = launch({"--json", "--format", format, "--sandbox", sandbox, "--timeout", "1", "--cache",
+                                    cacheFile("other-" + sandbox + "-" + QFileInfo(path).baseName()), file},
+                                   env);
+            QCOMPARE(run.exitCode, 0);
+            const QJsonObject plugin = byPath(run.report).value(file);
+            QCOMPARE(plugin.value("outcome").toString(), outcome);
+            QCOMPARE(plugin.value("format").toString(), format);
+            QStringList found;
+            for (const QJsonValue description : plugin.value("descriptions").toArray())
+                found << description.toObject().value("id").toString();
+            QCOMPARE(found, ids);
+        }
+        QFile traced(trace);
+        QVERIFY(!traced.open(QIODevice::ReadOnly) || !traced.readAll().contains("lv2"));
+    }
+
     void jobCountsAgree()
     {
         const Run one = scanLibrary(cacheFile("agree-1"), {"-j", "1"});
@@ -717,13 +764,25 @@ private Q_SLOTS:
                  qPrintable(version.out));
     }
 
-    void vstPathIsTheDefault()
+    void pathVariablesAreTheDefault()
     {
         QProcessEnvironment env;
         env.insert("VST_PATH", m_library + "/sub:" + m_library + "/nonexistent");
+        // Every format's variable stands for its usual folders.
+        for (const char *variable : {"LADSPA_PATH", "DSSI_PATH"})
+            env.insert(variable, m_library + "/nonexistent");
+        // A folder named like the format's bundles holds them, is none itself.
+        const QString bundles = m_dir.path() + "/home/.lv2";
+        const QString bundle = bundles + "/effect.lv2";
+        QVERIFY(QDir().mkpath(bundle));
+        const QString source = QStringLiteral(TEST_PLUGIN_DIR "/../lv2/effect.lv2");
+        for (const QString &name : QDir(source).entryList(QDir::Files))
+            QVERIFY(QFile::copy(source + "/" + name, bundle + "/" + name));
+        env.insert("LV2_PATH", bundles);
         const Run run = launch({"--json", "--cache", cacheFile("vstpath")}, env);
         QCOMPARE(run.exitCode, 0);
-        QCOMPARE(byPath(run.report).keys(), QStringList{m_library + "/sub/deeper/main_only.so"});
+        QCOMPARE(byPath(run.report).keys(), (QStringList{bundle, m_library + "/sub/deeper/main_only.so"}));
+        QCOMPARE(byPath(run.report).value(bundle).value("outcome").toString(), QStringLiteral("ok"));
     }
 
     void progressLineOnATerminal()
@@ -1044,7 +1103,7 @@ private Q_SLOTS:
         env.insert("VST_PATH", m_dir.path() + "/empty:" + m_dir.path() + "/absent");
         env.insert("COLUMNS", "0");
         QVERIFY(QDir(m_dir.path()).mkpath("empty"));
-        const Run run = launch({"--cache", cacheFile("nothing")}, env);
+        const Run run = launch({"--format", "vst2", "--cache", cacheFile("nothing")}, env);
         QCOMPARE(run.exitCode, 0);
         const QString expected = QStringLiteral("0 plug-ins: none (0 scanned, 0 from the cache)\n"
                                                 "No plug-in found in the folders searched:\n"
@@ -1155,6 +1214,13 @@ private Q_SLOTS:
             reports << writeFile("report-" + QString::number(qHash(script)) + ".json", run.out);
             caches << cache;
         }
+        // Other formats' descriptions, with the fields only they fill.
+        reports << writeFile("report-formats.json",
+                             launch({"--json", "--format", "ladspa,lv2", "--cache", cacheFile("schema-formats"),
+                                     QStringLiteral(TEST_PLUGIN_DIR "/../ladspa/ladspa_plugins.so"),
+                                     QStringLiteral(TEST_PLUGIN_DIR "/../lv2/effect.lv2")})
+                                 .out);
+        caches << cacheFile("schema-formats");
         // A 64-bit ARM library: no installed scanner loads it, none is started.
         QByteArray arm = QByteArray("\177ELF\2\1") + QByteArray(58, '\1');
         const QString foreign = writeFile("arm64.so", arm.replace(18, 2, QByteArray("\xb7\0", 2)));

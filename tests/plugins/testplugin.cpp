@@ -490,3 +490,128 @@ TP_EXPORT Vst2::AEffect *VST2_CALL VSTPluginMain(Vst2::HostCallback host)
     return effect;
 }
 #endif
+
+// LADSPA and DSSI: the variants ladspa_* and dssi_* also answer
+// ladspa_descriptor or dssi_descriptor (and stay VST 2 plug-ins as well,
+// as a library may carry several formats). Each descriptor call is traced
+// as "descriptor <index>".
+#if defined(TP_LADSPA_PLUGINS) || defined(TP_LADSPA_CRASH) || defined(TP_LADSPA_HANG) || defined(TP_LADSPA_ENDLESS)    \
+    || defined(TP_DSSI_PLUGINS)
+#include <ladspa.h>
+#if defined(TP_DSSI_PLUGINS)
+#include <dssi.h>
+#endif
+
+namespace {
+
+const LADSPA_PortDescriptor kStereoPorts[] = {
+    LADSPA_PORT_AUDIO | LADSPA_PORT_INPUT,    LADSPA_PORT_AUDIO | LADSPA_PORT_INPUT,
+    LADSPA_PORT_AUDIO | LADSPA_PORT_OUTPUT,   LADSPA_PORT_AUDIO | LADSPA_PORT_OUTPUT,
+    LADSPA_PORT_CONTROL | LADSPA_PORT_INPUT,  LADSPA_PORT_CONTROL | LADSPA_PORT_INPUT,
+    LADSPA_PORT_CONTROL | LADSPA_PORT_OUTPUT,
+};
+const LADSPA_PortDescriptor kSynthPorts[]
+    = {LADSPA_PORT_AUDIO | LADSPA_PORT_OUTPUT, LADSPA_PORT_CONTROL | LADSPA_PORT_INPUT};
+
+LADSPA_Descriptor ladspaPlugin(unsigned long id, const char *label, const char *name,
+                               const LADSPA_PortDescriptor *ports, unsigned long portCount)
+{
+    LADSPA_Descriptor descriptor{};
+    descriptor.UniqueID = id;
+    descriptor.Label = label;
+    descriptor.Name = name;
+    descriptor.Maker = "Kestrune Tests";
+    descriptor.Copyright = "None";
+    descriptor.PortDescriptors = ports;
+    descriptor.PortCount = portCount;
+    return descriptor;
+}
+
+// A name far past any bound a reader should keep.
+const char *longName()
+{
+    static const std::string name(100000, 'n');
+    return name.c_str();
+}
+
+const LADSPA_Descriptor *testLadspaDescriptor(unsigned long index)
+{
+    trace(("descriptor " + std::to_string(index)).c_str());
+#if defined(TP_LADSPA_HANG)
+    for (;;)
+        pause();
+#elif defined(TP_LADSPA_CRASH)
+    if (index == 1)
+        std::raise(SIGSEGV);
+#endif
+    static LADSPA_Descriptor plugins[] = {
+        ladspaPlugin(4001, "stereo", "Test Stereo", kStereoPorts, 7),
+        ladspaPlugin(4002, "synth", "Test Synth", kSynthPorts, 2),
+        // No maker, a port count without a port list, an endless name.
+        ladspaPlugin(4003, "odd", longName(), nullptr, 3),
+    };
+    plugins[2].Maker = nullptr;
+#if defined(TP_LADSPA_ENDLESS)
+    return &plugins[index % 3];
+#else
+    return index < 3 ? &plugins[index] : nullptr;
+#endif
+}
+
+#if defined(TP_DSSI_PLUGINS)
+void runSynth(LADSPA_Handle, unsigned long, snd_seq_event_t *, unsigned long) { }
+
+const DSSI_Descriptor *testDssiDescriptor(unsigned long index)
+{
+    trace(("dssi descriptor " + std::to_string(index)).c_str());
+    static DSSI_Descriptor plugins[2] = {};
+    plugins[0].DSSI_API_Version = 1;
+    plugins[0].LADSPA_Plugin = testLadspaDescriptor(1);
+    plugins[0].run_synth = runSynth;
+    plugins[1].DSSI_API_Version = 1;
+    plugins[1].LADSPA_Plugin = testLadspaDescriptor(0);
+    return index < 2 ? &plugins[index] : nullptr;
+}
+#endif
+
+} // namespace
+
+TP_EXPORT const LADSPA_Descriptor *ladspa_descriptor(unsigned long index)
+{
+    return testLadspaDescriptor(index);
+}
+
+#if defined(TP_DSSI_PLUGINS)
+TP_EXPORT const DSSI_Descriptor *dssi_descriptor(unsigned long index)
+{
+    return testDssiDescriptor(index);
+}
+#endif
+#endif
+
+// LV2: the binary of the bundle lv2/writes_file.lv2. LV2 is described from
+// its data alone, so any sign of this code running is a fault: loading the
+// library, asking for a descriptor or running the dynamic manifest each
+// trace a word.
+#if defined(TP_LV2_WRITES_FILE)
+namespace {
+
+__attribute__((constructor)) void traceLv2Load()
+{
+    trace("lv2 loaded");
+}
+
+} // namespace
+
+TP_EXPORT const void *lv2_descriptor(unsigned int)
+{
+    trace("lv2 descriptor");
+    return nullptr;
+}
+
+TP_EXPORT int lv2_dyn_manifest_open(void **, const void *const *)
+{
+    trace("lv2 dynamic manifest");
+    return 1;
+}
+#endif

@@ -1,0 +1,43 @@
+#include "indexedlibrary.h"
+
+#include <QFileInfo>
+#include <QLibrary>
+
+int describeIndexedLibrary(const QString &path, const char *symbol, DescribeAt describeAt, FileDescription *description)
+{
+    const QFileInfo file(path);
+    if (!file.exists())
+        return 3;
+    // The loader would block forever on a FIFO, and a device is no library.
+    if (!file.isFile()) {
+        description->cause = QStringLiteral("not a regular file");
+        return 5;
+    }
+    // By absolute path, so that a relative one is not looked up on the
+    // loader's search path.
+    QLibrary library(file.absoluteFilePath());
+    if (!library.load()) {
+        description->cause = QStringLiteral("not loadable: ") + library.errorString();
+        return 5;
+    }
+    const QFunctionPointer entry = library.resolve(symbol);
+    if (!entry) {
+        description->cause = QStringLiteral("no %1").arg(QLatin1String(symbol));
+        library.unload();
+        return 5;
+    }
+    for (unsigned long index = 0;; ++index) {
+        if (index == kMaxIndexedPlugins) {
+            description->note = QStringLiteral("%1 answered more than %2 plug-ins; only the first %2 are listed")
+                                    .arg(QLatin1String(symbol))
+                                    .arg(kMaxIndexedPlugins);
+            break;
+        }
+        PluginDescription plugin;
+        if (!describeAt(entry, index, path, &plugin))
+            break;
+        description->plugins.append(plugin);
+    }
+    library.unload();
+    return 0;
+}
