@@ -66,6 +66,9 @@ struct seen
     int results, ok, finished, results_after_finish;
     long done, total;
     char first_path[512];
+    char ok_id[64], ok_kind[64]; /* the ok result's first description */
+    size_t ok_descriptions;
+    long ok_inputs;
     const char *cache; /* the first result's callback waits until it records this many: */
     int recorded;
     int recorded_seen;
@@ -118,8 +121,16 @@ static void on_result(void *user, const ombrel_scan_result *result)
     first = seen->results++ == 0;
     if (first)
         snprintf(seen->first_path, sizeof seen->first_path, "%s", ombrel_scan_result_path(result));
-    if (ombrel_scan_result_outcome(result) == OMBREL_OUTCOME_OK)
+    if (ombrel_scan_result_outcome(result) == OMBREL_OUTCOME_OK) {
         ++seen->ok;
+        seen->ok_descriptions = ombrel_scan_result_description_count(result);
+        snprintf(seen->ok_id, sizeof seen->ok_id, "%s/%s", ombrel_scan_result_text(result, 0, OMBREL_FIELD_ID),
+                 ombrel_scan_result_text(result, 0, OMBREL_FIELD_FOURCC));
+        snprintf(seen->ok_kind, sizeof seen->ok_kind, "%s", ombrel_scan_result_text(result, 0, OMBREL_FIELD_KIND));
+        seen->ok_inputs = ombrel_scan_result_has(result, 0, OMBREL_FIELD_AUDIO_INPUTS)
+            ? ombrel_scan_result_number(result, 0, OMBREL_FIELD_AUDIO_INPUTS)
+            : -1;
+    }
     if (seen->finished)
         ++seen->results_after_finish;
     pthread_cond_broadcast(&seen->changed);
@@ -216,6 +227,14 @@ static int bad_sandbox(ombrel_scan *s)
 {
     return ombrel_scan_set_sandbox(s, 7);
 }
+static int unknown_format(ombrel_scan *s)
+{
+    return ombrel_scan_set_formats(s, "vst2,vst9");
+}
+static int no_format(ombrel_scan *s)
+{
+    return ombrel_scan_set_formats(s, ",");
+}
 static int wait_unstarted(ombrel_scan *s)
 {
     return ombrel_scan_wait(s);
@@ -271,6 +290,8 @@ static void bad_arguments(void)
         {"too many jobs", too_many_jobs, OMBREL_SCAN_E_BAD_VALUE, "from 1 to 1024, not 1025"},
         {"short time limit", short_time_limit, OMBREL_SCAN_E_BAD_VALUE, "from 100 to 86400000 (a day), not 99"},
         {"bad sandbox mode", bad_sandbox, OMBREL_SCAN_E_BAD_VALUE, "_OFF, not 7"},
+        {"unknown format", unknown_format, OMBREL_SCAN_E_BAD_VALUE, "'vst9' is no format this library scans"},
+        {"no format", no_format, OMBREL_SCAN_E_BAD_VALUE, "no format named"},
         {"wait before start", wait_unstarted, OMBREL_SCAN_E_STATE, "ombrel_scan_wait: the scan was not started"},
         {"start twice", start_twice, OMBREL_SCAN_E_STATE, "a handle scans once"},
         {"option after start", option_after_start, OMBREL_SCAN_E_STATE, "options are set before ombrel_scan_start()"},
@@ -300,6 +321,16 @@ static void bad_arguments(void)
         printf("FAIL: bad_arguments: accessors of NULL\n");
         ++failures;
     }
+    /* The field numbers name the JSON keys; past the last, nothing. */
+    if (strcmp(ombrel_scan_field_key(OMBREL_FIELD_ID), "id") != 0
+        || strcmp(ombrel_scan_field_key(OMBREL_FIELD_AUDIO_INPUTS_ALL), "audioInputsAll") != 0
+        || strcmp(ombrel_scan_field_key(OMBREL_FIELD_INDEX), "index") != 0
+        || ombrel_scan_field_type(OMBREL_FIELD_EDITOR) != OMBREL_FIELD_FLAG
+        || strcmp(ombrel_scan_field_key(OMBREL_FIELD_COUNT), "") != 0 || ombrel_scan_field_type(-1) != -1
+        || ombrel_scan_result_description_count(NULL) != 0 || strcmp(ombrel_scan_result_text(NULL, 0, 0), "") != 0) {
+        printf("FAIL: bad_arguments: field keys\n");
+        ++failures;
+    }
     ombrel_scan_free(NULL);
     printf("PASS: bad_arguments\n");
 }
@@ -320,6 +351,11 @@ static void whole_scan(void)
     CHECK(seen.results == 3 && seen.ok == 1 && seen.finished == 1 && seen.results_after_finish == 0,
           "%d results, %d ok, finished %d", seen.results, seen.ok, seen.finished);
     CHECK(seen.done == 3 && seen.total == 3, "progress %ld/%ld", seen.done, seen.total);
+    /* The test effect's unique ID is 'KsTe'; a field it does not tell is absent. */
+    CHECK(seen.ok_descriptions == 1 && strcmp(seen.ok_id, "1265849445/KsTe") == 0 && strcmp(seen.ok_kind, "effect") == 0
+              && seen.ok_inputs == 3,
+          "description: %lu, %s, %s, %ld", (unsigned long)seen.ok_descriptions, seen.ok_id, seen.ok_kind,
+          seen.ok_inputs);
     CHECK(ombrel_scan_summary_status(summary) == OMBREL_STATUS_COMPLETED && ombrel_scan_summary_total(summary) == 3
               && ombrel_scan_summary_count(summary, OMBREL_OUTCOME_OK) == 1
               && ombrel_scan_summary_count(summary, OMBREL_OUTCOME_CRASHED) == 1

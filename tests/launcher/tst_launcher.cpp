@@ -643,6 +643,8 @@ private Q_SLOTS:
             QTest::newRow(qPrintable(QStringLiteral("--timeout %1").arg(timeout)))
                 << QStringList{"--timeout", timeout} << 2
                 << QStringLiteral("--timeout: expected a number of seconds from 0.1 to 86400, not \"%1\"").arg(timeout);
+        QTest::newRow("unknown format") << QStringList{"--format", "vst2,vst9"} << 2 << "--format takes format names separated by ','";
+        QTest::newRow("no format") << QStringList{"--format", ","} << 2 << "--format takes at least one of vst2";
         QTest::newRow("Qt's own option") << QStringList{"--help-all"} << 2 << "help-all";
         QTest::newRow("unknown option") << QStringList{"--fast"} << 2 << "fast";
         QTest::newRow("no scanner") << QStringList{"--scanner", "/nonexistent/scanner"} << 2 << "no scanner found";

@@ -2,12 +2,18 @@
 // stands for the scanner processes, so the queue, the time limits and the
 // reading of the exit-code contract are seen without starting any.
 
+#include "launcher/cache/scancache.h"
+#include "launcher/core/duplicateids.h"
+#include "launcher/files/filestamp.h"
 #include "launcher/run/scanrunner.h"
 #include "launcher/run/scanverdict.h"
 
 #include "contract/lines.h"
 #include "contract/outcome.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -252,6 +258,101 @@ private Q_SLOTS:
         QVERIFY(runner.wasCancelled());
         QCOMPARE(factory.state.aborted, 2);
         QCOMPARE(factory.state.running, 0); // every slot went with the run
+    }
+
+    // What a scan wrote is untrusted: read field by field, and what is not
+    // of the field's type, or no number a field can hold, stays absent.
+    void descriptionsAsAScanWroteThem_data()
+    {
+        QTest::addColumn<QByteArray>("written");
+        QTest::addColumn<QByteArray>("read");
+        // clang-format off
+        QTest::newRow("every type") << QByteArray(R"({"format":"vst2","id":"5","name":"A","audioInputs":2,"editor":true})")
+                                    << QByteArray(R"({"format":"vst2","id":"5","name":"A","audioInputs":2,"editor":true})");
+        QTest::newRow("wrong types") << QByteArray(R"({"name":"A","id":7,"audioInputs":"2","editor":1,"kind":null})")
+                                     << QByteArray(R"({"name":"A"})");
+        QTest::newRow("past 2^53") << QByteArray(R"({"name":"A","parameters":1e300,"programs":-1e19})")
+                                   << QByteArray(R"({"name":"A"})");
+        QTest::newRow("unknown key") << QByteArray(R"({"name":"A","evil":"x"})") << QByteArray(R"({"name":"A"})");
+        // clang-format on
+    }
+
+    void descriptionsAsAScanWroteThem()
+    {
+        QFETCH(QByteArray, written);
+        QFETCH(QByteArray, read);
+        const QJsonObject object = descriptionToJson(descriptionFromJson(QJsonDocument::fromJson(written).object()));
+        QCOMPARE(object, QJsonDocument::fromJson(read).object());
+    }
+
+    // A cache of the version before descriptions: its failures stand, its
+    // ok results (no descriptions) are scanned again, and it says so once.
+    void earlierCacheIsReadNotLost()
+    {
+        QTemporaryDir dir;
+        const QString named = dir.filePath("named.so");
+        const QString crashed = dir.filePath("crashed.so");
+        for (const QString &file : {named, crashed}) {
+            QFile plugin(file);
+            QVERIFY(plugin.open(QIODevice::WriteOnly) && plugin.write("x") == 1);
+        }
+        const auto entry = [](const QString &path, const char *result) {
+            return QJsonObject{
+                {"stamp", fileStamp(path)},
+                {"scanner", "set"},
+                {"result", QJsonDocument::fromJson(QByteArray(result).replace("%P", path.toUtf8())).object()}};
+        };
+        const QJsonObject root{
+            {"version", 1},
+            {"entries",
+             QJsonObject{
+                 {named,
+                  entry(named,
+                        R"({"path":"%P","outcome":"ok","milliseconds":1,"name":"N",)"
+                        R"("pluginfn":"%P","instrument":false,"vendor":"V","inchans":2,)"
+                        R"("outchans":2,"type":"VST"})")},
+                 {crashed, entry(crashed, R"({"path":"%P","outcome":"crashed","milliseconds":1,"signal":11})")}}}};
+        QFile file(dir.filePath("cache.json"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(root).toJson()) > 0);
+        file.close();
+        ScanCache cache(file.fileName(), "set");
+        QString warning;
+        cache.load(&warning);
+        QVERIFY2(warning.contains("earlier version") && warning.contains("scanned again once"), qPrintable(warning));
+        ScanResult result;
+        QVERIFY(!cache.lookupCurrent(named, "vst2", &result));
+        QVERIFY(cache.lookupCurrent(crashed, "vst2", &result));
+        QCOMPARE(result.signal, 11);
+        QVERIFY(!cache.lookupCurrent(crashed, "ladspa", &result)); // another format's result is not this one
+    }
+
+    // Hosts keep one plug-in per ID and format: only such shares are named.
+    void sharedIdsAreNamed()
+    {
+        const auto result = [](const char *path, QList<QPair<const char *, const char *>> plugins) {
+            ScanResult r;
+            r.path = QString::fromLatin1(path);
+            r.outcome = ScanOutcome::Ok;
+            for (const auto &[format, id] : plugins) {
+                PluginDescription d;
+                d.format = QString::fromLatin1(format);
+                d.id = QString::fromLatin1(id);
+                r.descriptions << d;
+            }
+            return r;
+        };
+        const QList<DuplicateId> shared = duplicateIds({
+            result("a.so", {{"vst2", "1"}}),
+            result("b.so", {{"vst2", "1"}, {"vst2", ""}}),
+            result("c.so", {{"ladspa", "1"}, {"ladspa", "2"}}),
+            result("d.so", {{"vst2", ""}}),
+            result("e.so", {{"ladspa", "2"}}),
+        });
+        QCOMPARE(shared.size(), 2);
+        QCOMPARE(shared.at(0).format + shared.at(0).id + shared.at(0).files.join(','),
+                 QStringLiteral("ladspa2c.so,e.so"));
+        QCOMPARE(shared.at(1).format + shared.at(1).id + shared.at(1).files.join(','),
+                 QStringLiteral("vst21a.so,b.so"));
     }
 };
 
