@@ -10,9 +10,12 @@ namespace ombrel {
 namespace {
 
 // A name that is the suffix alone is no candidate: `~/.lv2` is the folder
-// that holds LV2 bundles, not one of them.
-bool hasSuffix(const QString &path, const QString &suffix)
+// that holds LV2 bundles, not one of them. A folder given as `x.lv2/` is
+// still x.lv2.
+bool hasSuffix(QString path, const QString &suffix)
 {
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
     const int name = path.lastIndexOf(QLatin1Char('/')) + 1;
     return path.size() - name > suffix.size() && path.endsWith(suffix);
 }

@@ -324,6 +324,8 @@ private Q_SLOTS:
         QTest::newRow("ladspa, hang") << "ladspa/ladspa_hang.so" << "ladspa" << "timed-out" << QStringList();
         QTest::newRow("lv2, binary that writes") << "lv2/writes_file.lv2" << "lv2" << "ok"
                                                  << QStringList{"urn:kestrune:tests:writes-file"};
+        QTest::newRow("lv2, named with a slash") << "lv2/writes_file.lv2/" << "lv2" << "ok"
+                                                 << QStringList{"urn:kestrune:tests:writes-file"};
         // clang-format on
     }
 
@@ -333,7 +335,8 @@ private Q_SLOTS:
         QFETCH(QString, format);
         QFETCH(QString, outcome);
         QFETCH(QStringList, ids);
-        const QString file = QDir::cleanPath(QStringLiteral(TEST_PLUGIN_DIR "/../") + path);
+        const QString file = QDir::cleanPath(QStringLiteral(TEST_PLUGIN_DIR "/../") + path)
+            + (path.endsWith('/') ? QStringLiteral("/") : QString());
         const QString trace = m_dir.path() + "/other-trace";
         QFile::remove(trace);
         QProcessEnvironment env;
