@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 namespace {
 
@@ -37,8 +36,11 @@ bool fileDescriptionFromBytes(const QByteArray &bytes, FileDescription *descript
 
 bool writeFileDescription(const QString &file, const FileDescription &description)
 {
-    QSaveFile out(file);
-    return out.open(QIODevice::WriteOnly) && out.write(fileDescriptionToBytes(description)) >= 0 && out.commit();
+    // Read only once the scan has ended, and a file cut short does not
+    // parse: no rename or sync to pay for on every scan.
+    QFile out(file);
+    const QByteArray bytes = fileDescriptionToBytes(description);
+    return out.open(QIODevice::WriteOnly | QIODevice::Truncate) && out.write(bytes) == bytes.size() && out.flush();
 }
 
 bool readFileDescription(const QString &file, FileDescription *description)

@@ -36,7 +36,8 @@ QByteArray fileDescriptionToBytes(const FileDescription &description);
 // False when the bytes are not a description.
 bool fileDescriptionFromBytes(const QByteArray &bytes, FileDescription *description);
 
-// Written whole or not at all (a partial file would read as fewer plug-ins).
+// False when it could not be written whole; a file cut short (the scan
+// died while writing) does not read as a description.
 bool writeFileDescription(const QString &file, const FileDescription &description);
 // False when there is no such file or it holds no description.
 bool readFileDescription(const QString &file, FileDescription *description);
