@@ -1,5 +1,8 @@
 #include "describers.h"
 
+#include "clap/clapdescriber.h"
+#include "vst3/vst3describer.h"
+
 namespace {
 
 struct FormatEntry
@@ -10,7 +13,8 @@ struct FormatEntry
 
 // One line per format this scanner reads besides VST 2.
 const FormatEntry kFormats[] = {
-    {"", nullptr},
+    {"vst3", describeVst3},
+    {"clap", describeClap},
 };
 
 } // namespace
