@@ -37,7 +37,10 @@ bool moduleInfoFromBytes(const QByteArray &bytes, ModuleInfo *info, QString *err
     const QJsonArray classes = top.value(QLatin1String("Classes")).toArray();
     for (qsizetype index = 0; index < classes.size(); ++index) {
         const QJsonObject entry = classes.at(index).toObject();
-        if (textOf(entry, "Category") != QLatin1String("Audio Module Class"))
+        // One widely installed writer spells the key "Catetory".
+        const QString category
+            = entry.contains(QLatin1String("Category")) ? textOf(entry, "Category") : textOf(entry, "Catetory");
+        if (category != QLatin1String("Audio Module Class"))
             continue;
         PluginDescription plugin;
         plugin.format = QStringLiteral("vst3");

@@ -286,7 +286,11 @@ private Q_SLOTS:
     {"CID": "0123456789abcdef0123456789ABCDEF", "Category": "Audio Module Class", "Name": "Newer Synth",
      "Vendor": "", "Version": "1.0.0", "SDKVersion": "VST 3.7.14", "Sub Categories": ["Instrument", "Synth",],
      "Class Flags": 0, "Cardinality": 2147483647,},
-    {"CID": "FFFF0000FFFF0000FFFF0000FFFF0000", "Category": "Component Controller Class", "Name": "Newer Synth",
+    // As one writer spells it.
+    {"CID": "00112233445566778899AABBCCDDEEFF", "Catetory": "Audio Module Class", "Name": "Newer Delay",
+     "Vendor": "Future FX", "Version": "1.0.1", "SDKVersion": "VST 3.7.14", "Sub Categories": ["Fx", "Delay"],
+     "Class Flags": 0, "Cardinality": 2147483647,},
+    {"CID": "FFFF0000FFFF0000FFFF0000FFFF0000", "Catetory": "Component Controller Class", "Name": "Newer Synth",
      "Vendor": "", "Version": "1.0.0", "SDKVersion": "VST 3.7.14", "Class Flags": 0, "Cardinality": 2147483647,},
   ],
 })");
@@ -294,9 +298,12 @@ private Q_SLOTS:
 
         FileDescription description;
         QCOMPARE(describerFor(QStringLiteral("vst3"))(bundle, &description), 0);
-        QCOMPARE(summaries(description),
-                 QStringList{"0123456789ABCDEF0123456789ABCDEF | Newer Synth | Future Audio | 1.0.0 | "
-                             "Instrument|Synth | instrument | -/- | -/- | midi -/- | params - | -"});
+        const QStringList expected{
+            "0123456789ABCDEF0123456789ABCDEF | Newer Synth | Future Audio | 1.0.0 | "
+            "Instrument|Synth | instrument | -/- | -/- | midi -/- | params - | -",
+            "00112233445566778899AABBCCDDEEFF | Newer Delay | Future FX | 1.0.1 | Fx|Delay | effect | "
+            "-/- | -/- | midi -/- | params - | -"};
+        QCOMPARE(summaries(description), expected);
         QVERIFY2(description.note.startsWith(QLatin1String("the binary did not load (")), qPrintable(description.note));
         QVERIFY2(description.note.endsWith(info.fileName()), qPrintable(description.note));
         QCOMPARE(description.plugins.first().bundle, bundle);
