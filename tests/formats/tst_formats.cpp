@@ -6,6 +6,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -40,7 +44,82 @@ class FormatsTest : public QObject
 {
     Q_OBJECT
 
+private:
+    QTemporaryDir m_dir;
+    QHash<QString, QJsonObject> m_results; // by file name
+
 private Q_SLOTS:
+    // One run over every VST 3 and CLAP test plug-in, in the sandbox where
+    // there is one: each misbehaving plug-in scanned beside well-behaved ones.
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        const QString plugins = QStringLiteral(TEST_PLUGIN_DIR "/..");
+        QProcess scan;
+        scan.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        scan.start(QStringLiteral(LAUNCHER_PATH),
+                   {QStringLiteral("--json"), QStringLiteral("--timeout"), QStringLiteral("3"), QStringLiteral("-j"),
+                    QStringLiteral("4"), QStringLiteral("--format"), QStringLiteral("vst3,clap"),
+                    QStringLiteral("--cache"), m_dir.path() + QStringLiteral("/cache.json"),
+                    plugins + QStringLiteral("/vst3"), plugins + QStringLiteral("/clap")});
+        QVERIFY(scan.waitForFinished(120000));
+        QCOMPARE(scan.exitCode(), 0);
+        const QJsonArray results
+            = QJsonDocument::fromJson(scan.readAllStandardOutput()).object().value(QLatin1String("results")).toArray();
+        for (const QJsonValue &result : results) {
+            const QString path = result.toObject().value(QLatin1String("path")).toString();
+            m_results.insert(QFileInfo(path).fileName(), result.toObject());
+        }
+    }
+
+    // What each plug-in comes to: the outcome, with the signal or exit
+    // code where it ended so, and how many plug-ins the file was found to hold.
+    void scansInTheSandbox_data()
+    {
+        // clang-format off
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<int>("code"); // the signal of a crash, the exit code of a failure
+        QTest::addColumn<int>("plugins");
+
+        for (const char *format : {"vst3", "clap"}) {
+            const QString prefix = QLatin1String(format) + QLatin1Char('_');
+            const QString suffix = QLatin1Char('.') + QLatin1String(format);
+            for (const char *place : {"entry", "factory", "init"}) {
+                const QString at = QStringLiteral("_in_") + QLatin1String(place);
+                QTest::newRow(qPrintable(prefix + "crash" + at)) << prefix + "crash" + at + suffix << "crashed" << 11 << 0;
+                QTest::newRow(qPrintable(prefix + "hang" + at)) << prefix + "hang" + at + suffix << "timed-out" << 0 << 0;
+                QTest::newRow(qPrintable(prefix + "exit" + at)) << prefix + "exit" + at + suffix << "failed" << 4 << 0;
+            }
+        }
+        QTest::newRow("vst3 good") << "vst3_good.vst3" << "ok" << 0 << 2;
+        QTest::newRow("vst3 no classes") << "vst3_no_classes.vst3" << "ok" << 0 << 0;
+        QTest::newRow("vst3 many classes") << "vst3_many_classes.vst3" << "ok" << 0 << 10000;
+        QTest::newRow("vst3 unterminated") << "vst3_unterminated.vst3" << "ok" << 0 << 2;
+        QTest::newRow("clap good") << "clap_good.clap" << "ok" << 0 << 2;
+        QTest::newRow("clap no plug-ins") << "clap_no_plugins.clap" << "ok" << 0 << 0;
+        QTest::newRow("clap many plug-ins") << "clap_many_plugins.clap" << "ok" << 0 << 10000;
+        QTest::newRow("clap null fields") << "clap_null_fields.clap" << "ok" << 0 << 1;
+        QTest::newRow("clap any factory") << "clap_any_factory.clap" << "ok" << 0 << 2;
+        // clang-format on
+    }
+
+    void scansInTheSandbox()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, outcome);
+        QFETCH(int, code);
+        QFETCH(int, plugins);
+        QVERIFY2(m_results.contains(file), qPrintable(file + QStringLiteral(" was not scanned")));
+        const QJsonObject result = m_results.value(file);
+        QCOMPARE(result.value(QLatin1String("outcome")).toString(), outcome);
+        if (outcome == QLatin1String("crashed"))
+            QCOMPARE(result.value(QLatin1String("signal")).toInt(), code);
+        if (outcome == QLatin1String("failed"))
+            QCOMPARE(result.value(QLatin1String("exitCode")).toInt(), code);
+        QCOMPARE(result.value(QLatin1String("descriptions")).toArray().size(), plugins);
+    }
+
     // Each row: the bundle's binaries (folder, bits, machine), what the
     // launcher reads the bundle as, and the files whose stamps are its own.
     void bundleFormat_data()
