@@ -44,6 +44,8 @@ struct Ports
 Ports audioPorts(const Clap::Plugin *plugin, const Clap::PluginAudioPorts *ports, bool input)
 {
     Ports result;
+    if (!ports->count || !ports->get)
+        return result;
     const uint32_t count = qMin(ports->count(plugin, input), kMaxPorts);
     bool mainSeen = false;
     for (uint32_t index = 0; index < count; ++index) {
@@ -63,6 +65,8 @@ Ports audioPorts(const Clap::Plugin *plugin, const Clap::PluginAudioPorts *ports
 qint64 notePorts(const Clap::Plugin *plugin, const Clap::PluginNotePorts *ports, bool input)
 {
     qint64 result = 0;
+    if (!ports->count || !ports->get)
+        return result;
     const uint32_t count = qMin(ports->count(plugin, input), kMaxPorts);
     for (uint32_t index = 0; index < count; ++index) {
         Clap::NotePortInfo info{};
@@ -82,8 +86,8 @@ template <typename Extension> const Extension *extension(const Clap::Plugin *plu
 void describeInstance(const Clap::PluginFactory *factory, const ClapHost &host, const char *id,
                       PluginDescription *description)
 {
-    const Clap::Plugin *plugin = factory->createPlugin(factory, host.host(), id);
-    if (!plugin)
+    const Clap::Plugin *plugin = factory->createPlugin ? factory->createPlugin(factory, host.host(), id) : nullptr;
+    if (!plugin || !plugin->init || !plugin->destroy)
         return;
     if (plugin->init(plugin)) {
         if (const auto *ports = extension<Clap::PluginAudioPorts>(plugin, Clap::kAudioPortsId)) {
@@ -97,7 +101,8 @@ void describeInstance(const Clap::PluginFactory *factory, const ClapHost &host, 
         const auto *notes = extension<Clap::PluginNotePorts>(plugin, Clap::kNotePortsId);
         description->midiInputs = notes ? notePorts(plugin, notes, true) : 0;
         description->midiOutputs = notes ? notePorts(plugin, notes, false) : 0;
-        if (const auto *params = extension<Clap::PluginParams>(plugin, Clap::kParamsId))
+        const auto *params = extension<Clap::PluginParams>(plugin, Clap::kParamsId);
+        if (params && params->count)
             description->parameters = params->count(plugin);
         description->editor = extension<void>(plugin, Clap::kGuiId) != nullptr;
     }
@@ -109,6 +114,8 @@ QList<PluginDescription> describePlugins(const Clap::PluginFactory *factory, con
 {
     const ClapHost host;
     QList<PluginDescription> plugins;
+    if (!factory->getPluginCount || !factory->getPluginDescriptor)
+        return plugins;
     const uint32_t count = qMin(factory->getPluginCount(factory), kMaxPlugins);
     for (uint32_t index = 0; index < count; ++index) {
         const Clap::PluginDescriptor *descriptor = factory->getPluginDescriptor(factory, index);
@@ -179,7 +186,7 @@ int describeClap(const QString &path, FileDescription *description)
                                  .arg(entry->version.minor)
                                  .arg(entry->version.revision);
         outcome = OutcomeNoName;
-    } else if (!entry->init || !entry->init(encoded.constData())) {
+    } else if (!entry->init || !entry->deinit || !entry->getFactory || !entry->init(encoded.constData())) {
         // After a refused init nothing else is called, deinit included.
         description->cause = QStringLiteral("clap_entry's init refused to start the library");
         outcome = OutcomeNoName;

@@ -280,10 +280,10 @@ int describeVst3(const QString &path, FileDescription *description)
     }
 
     const auto entry = reinterpret_cast<ModuleEntryProc>(dlsym(handle, "ModuleEntry"));
-    const auto exit = reinterpret_cast<ModuleExitProc>(dlsym(handle, "ModuleExit"));
+    const auto moduleExit = reinterpret_cast<ModuleExitProc>(dlsym(handle, "ModuleExit"));
     const auto getFactory = reinterpret_cast<GetPluginFactoryProc>(dlsym(handle, "GetPluginFactory"));
     int outcome = OutcomeOk;
-    if (!entry || !exit || !getFactory) {
+    if (!entry || !moduleExit || !getFactory) {
         description->cause = QStringLiteral("no VST 3 entry point (%1 missing)")
                                  .arg(QLatin1String(!getFactory  ? "GetPluginFactory"
                                                         : !entry ? "ModuleEntry"
@@ -301,7 +301,7 @@ int describeVst3(const QString &path, FileDescription *description)
             outcome = OutcomeNoName;
         }
         // Paired with ModuleEntry even when it refused, as hosts do.
-        exit();
+        moduleExit();
     }
     dlclose(handle);
     return outcome;
