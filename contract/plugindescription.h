@@ -13,32 +13,32 @@
 // absent (an empty text, an empty optional), never a made-up zero.
 struct PluginDescription
 {
-    QString format;   // "vst2", "vst3", "clap", "lv2", "ladspa", "dssi"
-    QString id;       // what hosts recall a session by: the VST 2 and LADSPA unique IDs in decimal,
-                      // the VST 3 class ID as 32 hex digits, the CLAP id, the LV2 URI
-    QString fourcc;   // VST 2: the unique ID as four characters, most significant first
-    QString label;    // LADSPA and DSSI: the label, which with the unique ID names the plug-in
+    QString format; // "vst2", "vst3", "clap", "lv2", "ladspa", "dssi"
+    QString id;     // what hosts recall a session by: the VST 2 and LADSPA unique IDs in decimal,
+                    // the VST 3 class ID as 32 hex digits, the CLAP id, the LV2 URI
+    QString fourcc; // VST 2: the unique ID as four characters, most significant first
+    QString label;  // LADSPA and DSSI: the label, which with the unique ID names the plug-in
     QString name;
     QString vendor;
     QString version;
-    QString category; // in the format's own words
-    QString kind;     // one of the kinds below
+    QString category;                      // in the format's own words
+    QString kind;                          // one of the kinds below
     std::optional<qint64> audioInputs;     // channels of the main input bus
     std::optional<qint64> audioOutputs;    // channels of the main output bus
     std::optional<qint64> audioInputsAll;  // channels of every input bus, side-chains included
     std::optional<qint64> audioOutputsAll; // channels of every output bus
     std::optional<qint64> midiInputs;      // MIDI or event inputs (ports or buses)
     std::optional<qint64> midiOutputs;
-    std::optional<bool> editor;            // has a GUI of its own
+    std::optional<bool> editor; // has a GUI of its own
     std::optional<qint64> parameters;
-    std::optional<qint64> programs;        // VST 2: factory programs
-    std::optional<bool> replacing;         // VST 2: processes replacing
-    std::optional<qint64> vendorVersion;   // VST 2: effGetVendorVersion
-    QString copyright;                     // LADSPA and DSSI
-    QString description;                   // CLAP: the plug-in's own words about itself
-    QString file;                          // the file the plug-in's code (or data) is in
-    QString bundle;                        // the bundle folder, for formats that have them
-    std::optional<qint64> index;           // its place among the file's plug-ins
+    std::optional<qint64> programs;      // VST 2: factory programs
+    std::optional<bool> replacing;       // VST 2: processes replacing
+    std::optional<qint64> vendorVersion; // VST 2: effGetVendorVersion
+    QString copyright;                   // LADSPA and DSSI
+    QString description;                 // CLAP: the plug-in's own words about itself
+    QString file;                        // the file the plug-in's code (or data) is in
+    QString bundle;                      // the bundle folder, for formats that have them
+    std::optional<qint64> index;         // its place among the file's plug-ins
 };
 
 // The common kinds, whatever the format calls them.

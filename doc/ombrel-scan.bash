@@ -3,13 +3,17 @@
 _ombrel_scan()
 {
     local cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
-    local options='-j --jobs --timeout --rescan --retry-failed --json --json-lines --cache --scanner --sandbox --memory-limit --allow-read --log -h --help --version'
+    local options='-j --jobs --timeout --rescan --retry-failed --json --json-lines --cache --format --scanner --sandbox --memory-limit --allow-read --log -h --help --version'
     case $prev in
     -j|--jobs|--timeout|--memory-limit)
         return # a number: nothing to offer
         ;;
     --sandbox)
         mapfile -t COMPREPLY < <(compgen -W 'auto require off' -- "$cur")
+        return
+        ;;
+    --format)
+        mapfile -t COMPREPLY < <(compgen -W 'vst2' -- "$cur")
         return
         ;;
     --allow-read)

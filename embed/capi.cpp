@@ -7,6 +7,8 @@
 #include "embed/embeddedscan.h"
 #include "embed/lasterror.h"
 
+#include "contract/plugindescription.h"
+
 #include <QFile>
 
 #include <cstdint>
@@ -207,6 +209,25 @@ int ombrel_scan_set_memory_limit_kib(ombrel_scan *scan, unsigned long kib)
     });
 }
 
+int ombrel_scan_set_formats(ombrel_scan *scan, const char *formats)
+{
+    return setOption(scan, "ombrel_scan_set_formats", [&](EmbeddedScan &embedded) {
+        if (!formats)
+            return fail(OMBREL_SCAN_E_NULL, "ombrel_scan_set_formats", QStringLiteral("the formats are NULL"));
+        QStringList names;
+        for (const QString &name : QString::fromUtf8(formats).split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            if (!scannableFormats().contains(name.trimmed()))
+                return fail(OMBREL_SCAN_E_BAD_VALUE, "ombrel_scan_set_formats",
+                            QStringLiteral("'%1' is no format this library scans").arg(name));
+            names << name.trimmed();
+        }
+        if (names.isEmpty())
+            return fail(OMBREL_SCAN_E_BAD_VALUE, "ombrel_scan_set_formats", QStringLiteral("no format named"));
+        embedded.options.formats = names;
+        return OMBREL_SCAN_OK;
+    });
+}
+
 int ombrel_scan_add_read_only_path(ombrel_scan *scan, const char *path)
 {
     return setPath(scan, "ombrel_scan_add_read_only_path", path,
@@ -344,6 +365,49 @@ const char *ombrel_scan_result_pluginfn(const ombrel_scan_result *r)
 {
     return r ? r->pluginfn.c_str() : "";
 }
+const char *ombrel_scan_result_format(const ombrel_scan_result *r)
+{
+    return r ? r->format.c_str() : "";
+}
+const char *ombrel_scan_result_note(const ombrel_scan_result *r)
+{
+    return r ? r->note.c_str() : "";
+}
+size_t ombrel_scan_result_description_count(const ombrel_scan_result *r)
+{
+    return r ? r->descriptions.size() : 0;
+}
+int ombrel_scan_result_has(const ombrel_scan_result *r, size_t index, int field)
+{
+    return r && index < r->descriptions.size() && field >= 0 && field < OMBREL_FIELD_COUNT
+        && r->descriptions[index].present[field];
+}
+const char *ombrel_scan_result_text(const ombrel_scan_result *r, size_t index, int field)
+{
+    return ombrel_scan_result_has(r, index, field) ? r->descriptions[index].text[field].c_str() : "";
+}
+long ombrel_scan_result_number(const ombrel_scan_result *r, size_t index, int field)
+{
+    return ombrel_scan_result_has(r, index, field) ? r->descriptions[index].number[field] : 0;
+}
+const char *ombrel_scan_field_key(int field)
+{
+    return field >= 0 && field < OMBREL_FIELD_COUNT ? descriptionFields().at(field).key : "";
+}
+int ombrel_scan_field_type(int field)
+{
+    if (field < 0 || field >= OMBREL_FIELD_COUNT)
+        return -1;
+    switch (descriptionFields().at(field).type) {
+    case DescriptionField::Type::Text:
+        return OMBREL_FIELD_TEXT;
+    case DescriptionField::Type::Number:
+        return OMBREL_FIELD_NUMBER;
+    case DescriptionField::Type::Flag:
+        return OMBREL_FIELD_FLAG;
+    }
+    return -1;
+}
 int ombrel_scan_result_exit_code(const ombrel_scan_result *r)
 {
     return r ? r->exitCode : -1;
@@ -424,6 +488,29 @@ const char *ombrel_scan_summary_protection(const ombrel_scan_summary *s)
 const char *ombrel_scan_summary_protection_note(const ombrel_scan_summary *s)
 {
     return s ? s->protectionNote.c_str() : "";
+}
+
+size_t ombrel_scan_summary_duplicate_count(const ombrel_scan_summary *s)
+{
+    return s ? s->duplicates.size() : 0;
+}
+const char *ombrel_scan_summary_duplicate_format(const ombrel_scan_summary *s, size_t index)
+{
+    return s && index < s->duplicates.size() ? s->duplicates[index].format.c_str() : "";
+}
+const char *ombrel_scan_summary_duplicate_id(const ombrel_scan_summary *s, size_t index)
+{
+    return s && index < s->duplicates.size() ? s->duplicates[index].id.c_str() : "";
+}
+size_t ombrel_scan_summary_duplicate_file_count(const ombrel_scan_summary *s, size_t index)
+{
+    return s && index < s->duplicates.size() ? s->duplicates[index].files.size() : 0;
+}
+const char *ombrel_scan_summary_duplicate_file(const ombrel_scan_summary *s, size_t index, size_t file)
+{
+    return s && index < s->duplicates.size() && file < s->duplicates[index].files.size()
+        ? s->duplicates[index].files[file].c_str()
+        : "";
 }
 
 } // extern "C"

@@ -1,5 +1,8 @@
 #include "embed/cobjects.h"
 
+#include "contract/plugindescription.h"
+#include "launcher/core/duplicateids.h"
+
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -36,6 +39,25 @@ int statusCode(LibraryScanStatus status)
     return OMBREL_STATUS_COMPLETED;
 }
 
+// Through the one table of fields, whose order the C numbers follow.
+ombrel_scan_description_values toC(const QJsonObject &json)
+{
+    static_assert(OMBREL_FIELD_INDEX + 1 == OMBREL_FIELD_COUNT, "the C numbers end with the table's last field");
+    ombrel_scan_description_values c;
+    const QList<DescriptionField> &fields = descriptionFields();
+    for (int i = 0; i < OMBREL_FIELD_COUNT && i < int(fields.size()); ++i) {
+        const QJsonValue value = json.value(QLatin1String(fields.at(i).key));
+        c.present[i] = !value.isUndefined();
+        if (value.isString())
+            c.text[i] = value.toString().toStdString();
+        else if (value.isBool())
+            c.number[i] = value.toBool() ? 1 : 0;
+        else
+            c.number[i] = long(value.toDouble());
+    }
+    return c;
+}
+
 } // namespace
 
 int outcomeCode(ScanOutcome outcome)
@@ -59,13 +81,21 @@ ombrel_scan_result toC(const ScanResult &result)
     ombrel_scan_result c;
     c.path = utf8(json, "path");
     c.outcome = outcomeCode(result.outcome);
-    c.name = utf8(json, "name");
-    c.vendor = utf8(json, "vendor");
-    c.type = utf8(json, "type");
-    c.pluginfn = utf8(json, "pluginfn");
-    c.instrument = json.value(QLatin1String("instrument")).toBool() ? 1 : 0;
-    c.inputs = json.value(QLatin1String("inchans")).toInt();
-    c.outputs = json.value(QLatin1String("outchans")).toInt();
+    c.format = utf8(json, "format");
+    c.note = utf8(json, "note");
+    for (const QJsonValue &description : json.value(QLatin1String("descriptions")).toArray())
+        c.descriptions.push_back(toC(description.toObject()));
+    // What 1.0's accessors gave: the helper's record, now the first description.
+    const QJsonObject first = json.value(QLatin1String("descriptions")).toArray().at(0).toObject();
+    if (!first.isEmpty()) {
+        c.name = utf8(first, "name");
+        c.vendor = utf8(first, "vendor");
+        c.pluginfn = utf8(first, "file");
+        c.type = c.format == "vst2" ? "VST" : c.format;
+        c.instrument = first.value(QLatin1String("kind")).toString() == QLatin1String("instrument") ? 1 : 0;
+        c.inputs = first.value(QLatin1String("audioInputs")).toInt();
+        c.outputs = first.value(QLatin1String("audioOutputs")).toInt();
+    }
     c.exitCode = json.contains(QLatin1String("exitCode")) ? json.value(QLatin1String("exitCode")).toInt() : -1;
     c.signal = json.value(QLatin1String("signal")).toInt();
     c.reason = utf8(json, "reason");
@@ -96,6 +126,12 @@ ombrel_scan_summary toC(const LibraryScanSummary &summary)
     c.scanner = summary.scanner.toStdString();
     c.protection = summary.protection.toStdString();
     c.protectionNote = summary.protectionNote.toStdString();
+    for (const DuplicateId &duplicate : duplicateIds(summary.results)) {
+        ombrel_scan_summary::Duplicate d{duplicate.format.toStdString(), duplicate.id.toStdString(), {}};
+        for (const QString &file : duplicate.files)
+            d.files.push_back(file.toStdString());
+        c.duplicates.push_back(std::move(d));
+    }
     return c;
 }
 

@@ -12,12 +12,23 @@
 #include <string>
 #include <vector>
 
+// One plug-in's description, by the C field numbers: each field there or
+// not, as text or as a number (flags 1 or 0).
+struct ombrel_scan_description_values
+{
+    bool present[OMBREL_FIELD_COUNT] = {};
+    std::string text[OMBREL_FIELD_COUNT];
+    long number[OMBREL_FIELD_COUNT] = {};
+};
+
 struct ombrel_scan_result
 {
     std::string path;
     int outcome = OMBREL_OUTCOME_FAILED;
     std::string name, vendor, type, pluginfn;
     int instrument = 0, inputs = 0, outputs = 0;
+    std::string format, note;
+    std::vector<ombrel_scan_description_values> descriptions;
     int exitCode = -1; // -1: the scanner did not exit
     int signal = 0;
     std::string reason;
@@ -37,6 +48,12 @@ struct ombrel_scan_summary
     long scanned = 0;
     int inputNotFound = 0;
     std::string scanner, protection, protectionNote;
+    struct Duplicate
+    {
+        std::string format, id;
+        std::vector<std::string> files;
+    };
+    std::vector<Duplicate> duplicates;
 };
 
 namespace ombrel {

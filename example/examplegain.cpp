@@ -43,5 +43,7 @@ extern "C" __attribute__((visibility("default"))) Vst2::AEffect *VSTPluginMain(V
     effect->dispatcher = dispatcher;
     effect->numInputs = 2;
     effect->numOutputs = 2;
+    effect->uniqueID = 0x4B734567; // 'KsEg': what hosts recall it by
+    effect->version = 100;
     return effect;
 }

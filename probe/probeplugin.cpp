@@ -3,6 +3,7 @@
 #include "banlist.h"
 #include "hostcallback.h"
 #include "vst2.h"
+#include "vst2details.h"
 
 #include "contract/lines.h"
 
@@ -36,7 +37,7 @@ Vst2::EntryPoint resolveEntryPoint(QLibrary &library)
     return reinterpret_cast<Vst2::EntryPoint>(entry);
 }
 
-void inspectInstrument(Vst2::AEffect *effect, const QString &path, PluginInfo &info)
+void inspectInstrument(Vst2::AEffect *effect, const QString &path, PluginInfo &info, Vst2Details *details)
 {
     // Instruments are not asked for names, but they are opened and closed:
     // some start worker threads with the instance and stop them only in
@@ -48,10 +49,12 @@ void inspectInstrument(Vst2::AEffect *effect, const QString &path, PluginInfo &i
     info.type = QStringLiteral("VST");
     info.inchans = effect->numInputs;
     info.outchans = effect->numOutputs;
+    if (details)
+        *details = askDetails(effect);
     dispatch(effect, Vst2::effClose);
 }
 
-void inspectEffect(Vst2::AEffect *effect, const QString &path, PluginInfo &info)
+void inspectEffect(Vst2::AEffect *effect, const QString &path, PluginInfo &info, Vst2Details *details)
 {
     dispatch(effect, Vst2::effOpen);
 
@@ -75,13 +78,15 @@ void inspectEffect(Vst2::AEffect *effect, const QString &path, PluginInfo &info)
     // Channel counts may only be settled once the effect is open.
     info.inchans = effect->numInputs;
     info.outchans = effect->numOutputs;
+    if (details)
+        *details = askDetails(effect);
 
     dispatch(effect, Vst2::effClose);
 }
 
 } // namespace
 
-PluginInfo probeLibrary(QString path)
+PluginInfo probeLibrary(QString path, Vst2Details *details)
 {
     PluginInfo info;
 
@@ -103,9 +108,9 @@ PluginInfo probeLibrary(QString path)
         if (const Vst2::EntryPoint entry = resolveEntryPoint(library)) {
             if (Vst2::AEffect *effect = entry(hostCallback)) {
                 if (effect->flags & Vst2::effFlagsIsSynth)
-                    inspectInstrument(effect, path, info);
+                    inspectInstrument(effect, path, info, details);
                 else
-                    inspectEffect(effect, path, info);
+                    inspectEffect(effect, path, info, details);
             }
         }
     }

@@ -26,8 +26,8 @@ using DispatcherProc
     = intptr_t(VST2_CALL *)(AEffect *effect, int32_t opcode, int32_t index, intptr_t value, void *ptr, float opt);
 using EntryPoint = AEffect *(VST2_CALL *)(HostCallback host);
 
-// Only the leading part of the record is declared: the probe reads nothing
-// past flags, and the plug-in owns the rest of the allocation.
+// The whole record. The helper reads nothing past flags; a describing
+// scan also reads the unique ID, the version and the process functions.
 struct AEffect
 {
     int32_t magic;
@@ -40,6 +40,19 @@ struct AEffect
     int32_t numInputs;
     int32_t numOutputs;
     int32_t flags;
+    void *resvd1;
+    void *resvd2;
+    int32_t initialDelay;
+    int32_t realQualities;
+    int32_t offQualities;
+    float ioRatio;
+    void *object;
+    void *user;
+    int32_t uniqueID;
+    int32_t version;
+    void *processReplacing;
+    void *processDoubleReplacing;
+    char future[56];
 };
 
 struct VstTimeInfo
@@ -67,6 +80,26 @@ enum : int32_t {
     effGetEffectName = 45,
     effGetVendorString = 47,
     effGetProductString = 48,
+    effGetPlugCategory = 35,
+    effGetVendorVersion = 49,
+    effCanDo = 51,
+    effGetVstVersion = 58,
+};
+
+// What effGetPlugCategory answers.
+enum : int32_t {
+    kPlugCategUnknown = 0,
+    kPlugCategEffect = 1,
+    kPlugCategSynth = 2,
+    kPlugCategAnalysis = 3,
+    kPlugCategMastering = 4,
+    kPlugCategSpacializer = 5,
+    kPlugCategRoomFx = 6,
+    kPlugSurroundFx = 7,
+    kPlugCategRestoration = 8,
+    kPlugCategOfflineProcess = 9,
+    kPlugCategShell = 10,
+    kPlugCategGenerator = 11,
 };
 
 // Host-callback opcodes (plug-in to host) that get an answer other than 0.
@@ -80,6 +113,8 @@ enum : int32_t {
     audioMasterEndEdit = 44,
 };
 
+constexpr int32_t effFlagsHasEditor = 1 << 0;
+constexpr int32_t effFlagsCanReplacing = 1 << 4;
 constexpr int32_t effFlagsIsSynth = 1 << 8;
 constexpr intptr_t kHostVersion = 2400;
 constexpr intptr_t kVstProcessLevelUser = 1;
@@ -93,11 +128,15 @@ static_assert(offsetof(VstTimeInfo, timeSigNumerator) == 64, "eight doubles lead
 static_assert(offsetof(AEffect, dispatcher) == sizeof(void *), "dispatcher follows the magic");
 #if INTPTR_MAX == INT64_MAX
 static_assert(offsetof(AEffect, numInputs) == 48 && offsetof(AEffect, numOutputs) == 52
-                  && offsetof(AEffect, flags) == 56,
+                  && offsetof(AEffect, flags) == 56 && offsetof(AEffect, resvd1) == 64
+                  && offsetof(AEffect, uniqueID) == 112 && offsetof(AEffect, version) == 116
+                  && offsetof(AEffect, processReplacing) == 120 && sizeof(AEffect) == 192,
               "64-bit AEffect layout");
 #else
 static_assert(offsetof(AEffect, numInputs) == 28 && offsetof(AEffect, numOutputs) == 32
-                  && offsetof(AEffect, flags) == 36,
+                  && offsetof(AEffect, flags) == 36 && offsetof(AEffect, resvd1) == 40
+                  && offsetof(AEffect, uniqueID) == 72 && offsetof(AEffect, version) == 76
+                  && offsetof(AEffect, processReplacing) == 80 && sizeof(AEffect) == 144,
               "32-bit AEffect layout");
 #endif
 

@@ -10,7 +10,7 @@
 #include <QDebug>
 #include <QFileInfo>
 
-int PluginScanner::scanPlugin(const QString &path, ResultStore &store) const
+int PluginScanner::scanPlugin(const QString &path, ResultStore &store, Vst2Details *details, PluginInfo *named) const
 {
     // Existence comes first: a missing file is never probed, banned or not.
     if (!QFileInfo::exists(path))
@@ -20,7 +20,7 @@ int PluginScanner::scanPlugin(const QString &path, ResultStore &store) const
     {
         // An exit() in here is the plug-in's, never the scanner's outcome.
         const PluginExitGuard guard;
-        info = probePlugin(path);
+        info = probePlugin(path, details);
     }
     if (info.name.isEmpty())
         return OutcomeNoName;
@@ -28,10 +28,12 @@ int PluginScanner::scanPlugin(const QString &path, ResultStore &store) const
     qDebug().noquote() << quoted(info.pluginfn) << quoted(info.name);
     if (!store.write(path, info))
         return OutcomeError;
+    if (named)
+        *named = info;
     return OutcomeOk;
 }
 
-PluginInfo PluginScanner::probePlugin(QString path) const
+PluginInfo PluginScanner::probePlugin(QString path, Vst2Details *details) const
 {
-    return probeLibrary(std::move(path));
+    return probeLibrary(std::move(path), details);
 }

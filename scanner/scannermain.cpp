@@ -9,7 +9,7 @@
 
 #include <QCoreApplication>
 
-int runScanner(int argc, char *argv[], const QString &storeFile)
+int runScanner(int argc, char *argv[], const QString &storeFile, const std::optional<DescribeRequest> &describe)
 {
     installDiagnosticOutput();
     int result = OutcomeNoPluginGiven;
@@ -17,8 +17,8 @@ int runScanner(int argc, char *argv[], const QString &storeFile)
         QCoreApplication app(argc, argv);
         QCoreApplication::setApplicationName(storeApplicationName());
         QCoreApplication::setOrganizationName(storeOrganizationName());
-        result
-            = scanIntoStore(QCoreApplication::arguments(), storeFile.isEmpty() ? ResultStore::userFile() : storeFile);
+        result = scanIntoStore(QCoreApplication::arguments(), storeFile.isEmpty() ? ResultStore::userFile() : storeFile,
+                               describe ? *describe : DescribeRequest::fromEnvironment());
     }
     return result;
 }

@@ -14,6 +14,7 @@
 // home are emptied, so nothing reaches the next scan. Ends when the
 // launcher closes its standard input, or with the launcher.
 
+#include "emptyfolder.h"
 #include "reaper.h"
 #include "scanjob.h"
 #include "syscallfilter.h"
@@ -27,35 +28,16 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <sys/prctl.h>
 #include <sys/signalfd.h>
-#include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 using namespace ombrel::scanserver;
 
 namespace {
-
-// Empties a folder without crossing into other file systems: the plug-in
-// folders bound into a sandbox's home stay as they are.
-void emptyFolder(const QByteArray &folder)
-{
-    struct stat own = {};
-    if (::lstat(folder.constData(), &own) != 0)
-        return;
-    const QDir dir(QFile::decodeName(folder));
-    for (const QString &name : dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)) {
-        const QByteArray path = folder + '/' + QFile::encodeName(name);
-        struct stat entry = {};
-        if (::lstat(path.constData(), &entry) != 0 || entry.st_dev != own.st_dev)
-            continue;
-        if (S_ISDIR(entry.st_mode))
-            QDir(QFile::decodeName(path)).removeRecursively();
-        else
-            ::unlink(path.constData());
-    }
-}
 
 bool readFrame(int fd, FrameReader *reader, Frame *type, QByteArray *payload)
 {
@@ -75,6 +57,39 @@ bool readFrame(int fd, FrameReader *reader, Frame *type, QByteArray *payload)
     }
 }
 
+// The tasks (processes and threads) one scan may start; real plug-ins
+// start a few threads, a fork storm ends here.
+constexpr quint64 kScanTasks = 256;
+
+// Whether RLIMIT_NPROC counts the tasks of a user namespace apart from
+// those of its parents (Linux 5.14 on): the sandbox's count is then the
+// server's and the scan's alone.
+bool countsPerNamespace()
+{
+    struct utsname system = {};
+    int major = 0;
+    int minor = 0;
+    return ::uname(&system) == 0 && std::sscanf(system.release, "%d.%d", &major, &minor) == 2
+        && (major > 5 || (major == 5 && minor >= 14));
+}
+
+// RLIMIT_NPROC for a scan. Elsewhere it counts every task of the user on
+// the machine, so the scan gets what the machine runs now (a bound above
+// the user's own count) and kScanTasks more; 0 when that cannot be read.
+quint64 scanTaskLimit(bool namespaceInit)
+{
+    static const bool ownCount = namespaceInit && countsPerNamespace();
+    if (ownCount)
+        return kScanTasks + 1; // the server
+    FILE *load = std::fopen("/proc/loadavg", "re");
+    unsigned long long running = 0;
+    unsigned long long total = 0;
+    const bool read = load && std::fscanf(load, "%*s %*s %*s %llu/%llu", &running, &total) == 2;
+    if (load)
+        std::fclose(load);
+    return read ? total + kScanTasks : 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -87,6 +102,9 @@ int main(int argc, char *argv[])
     const QByteArray storeBase = argv[1];
     const bool namespaceInit = argc > 2 && std::strcmp(argv[2], "--namespace-init") == 0 && ::getpid() == 1;
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // Not dumpable: no process of the same user, a plug-in least of all,
+    // may open the server's /proc/<pid>/mem and rewrite what it reports.
+    ::prctl(PR_SET_DUMPABLE, 0);
     ::signal(SIGPIPE, SIG_IGN);
     sigset_t childSignal;
     sigemptyset(&childSignal);
@@ -111,7 +129,8 @@ int main(int argc, char *argv[])
         if (type != Frame::Scan)
             continue; // an abort that came after its scan had ended
         const QList<QByteArray> fields = splitFields(payload);
-        ScanJob job{fields.value(0), fields.value(1), fields.value(2).toLongLong()};
+        ScanJob job{fields.value(0), fields.value(1), fields.value(2).toLongLong(), fields.value(3)};
+        job.taskLimit = scanTaskLimit(namespaceInit);
         job.builtIn = QFileInfo(QFile::decodeName(job.scanner)).canonicalFilePath() == builtInScanner;
         if (!runScanJob(job, storeBase, reaper, filter, STDIN_FILENO, STDOUT_FILENO, childSignals))
             return 0;

@@ -14,14 +14,16 @@ namespace ombrel::scanserver {
 // bytes, as a scanner's argument would be.
 enum class Frame : char {
     // launcher -> server
-    Scan = 'S',  // scanner, path, memory limit in bytes (decimal; 0: none)
+    Scan = 'S',  // scanner, path, memory limit in bytes (decimal; 0: none), format
+                 // ("vst2", "clap", ...; the scan describes the file as that format)
     Abort = 'A', // kill the scan in flight (no payload)
     // server -> launcher
     Ready = 'R',  // the server runs and waits for a scan (no payload)
     Output = 'O', // what the scan printed, on stdout or stderr, as it came
     Ended = 'E',  // "exit" or "signal", the number, "1" when the memory limit was hit else "0",
-                  // then, after an exit with 0 and when the store holds the path's group: name,
-                  // pluginfn, instrument ("1"/"0"), vendor, inchans, outchans, type
+                  // the path's group as the store holds it after an exit with 0 (a JSON object
+                  // of the store's keys, contract/storerecord.h; empty when there is none), the
+                  // file's description (contract/filedescription.h; empty when none was left)
     NotRun = 'F', // the scanner could not be started: why
 };
 

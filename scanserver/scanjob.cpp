@@ -5,11 +5,13 @@
 
 #include "scanserver/protocol.h"
 
+#include "contract/filedescription.h"
 #include "contract/storerecord.h"
 #include "scanner/scannermain.h"
 
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 
 #include <cerrno>
 #include <cstdlib>
@@ -43,11 +45,14 @@ bool writeAll(int fd, const QByteArray &bytes)
 }
 
 // In the forked child: becomes the scanner, or tells why not on `failure`.
-[[noreturn]] void becomeScanner(const ScanJob &job, const QByteArray &store, int output, int failure,
-                                const SyscallFilter &filter)
+[[noreturn]] void becomeScanner(const ScanJob &job, const QByteArray &store, const QByteArray &descriptionFile,
+                                int output, int failure, const SyscallFilter &filter)
 {
     ::setpgid(0, 0);
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // The server is kept from being dumped or opened through /proc; the
+    // scan's own process is the plug-in's, and dumpable as any program.
+    ::prctl(PR_SET_DUMPABLE, 1);
     sigset_t none;
     sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -57,6 +62,9 @@ bool writeAll(int fd, const QByteArray &bytes)
     ::dup2(output, STDOUT_FILENO);
     ::dup2(output, STDERR_FILENO);
     ::setenv("XDG_CONFIG_HOME", store.constData(), 1);
+    // An exec'd scanner is asked to describe through its environment.
+    ::setenv(descriptionFileVariable(), descriptionFile.constData(), 1);
+    ::setenv(scanFormatVariable(), job.format.constData(), 1);
     const char *step = "cannot limit the scan's memory";
     bool ready = true;
 #if !defined(OMBREL_SANITIZED) // a sanitizer's shadow memory alone is past any limit
@@ -66,6 +74,15 @@ bool writeAll(int fd, const QByteArray &bytes)
         ready = ::setrlimit(RLIMIT_DATA, &limit) == 0;
     }
 #endif
+    if (ready && job.taskLimit > 0) {
+        // A fork storm ends at the limit, as this scan's failure. Below
+        // the limit already in force, if that is lower: only root may raise it.
+        step = "cannot limit the scan's processes";
+        struct rlimit tasks = {};
+        ready = ::getrlimit(RLIMIT_NPROC, &tasks) == 0;
+        tasks.rlim_cur = tasks.rlim_max = qMin<quint64>(job.taskLimit, tasks.rlim_max);
+        ready = ready && ::setrlimit(RLIMIT_NPROC, &tasks) == 0;
+    }
     if (ready && filter.ready()) {
         step = "cannot load the system call filter";
         ready = filter.load();
@@ -82,7 +99,8 @@ bool writeAll(int fd, const QByteArray &bytes)
         char *arguments[]
             = {const_cast<char *>(job.scanner.constData()), const_cast<char *>(job.path.constData()), nullptr};
         // As the scanner's main() returns: the same exit handlers run.
-        std::exit(runScanner(2, arguments, storeFileIn(QFile::decodeName(store))));
+        std::exit(runScanner(2, arguments, storeFileIn(QFile::decodeName(store)),
+                             DescribeRequest{QFile::decodeName(descriptionFile), QString::fromLatin1(job.format)}));
     }
     if (ready) {
         step = "cannot start the scanner";
@@ -95,7 +113,7 @@ bool writeAll(int fd, const QByteArray &bytes)
     ::_exit(127);
 }
 
-QByteArray endedPayload(int status, bool memoryHit, const PluginInfo &record)
+QByteArray endedPayload(int status, bool memoryHit, const PluginInfo &record, const QByteArray &description)
 {
     QList<QByteArray> fields;
     if (WIFSIGNALED(status))
@@ -103,11 +121,24 @@ QByteArray endedPayload(int status, bool memoryHit, const PluginInfo &record)
     else
         fields << "exit" << QByteArray::number(WEXITSTATUS(status));
     fields << (memoryHit ? "1" : "0");
-    if (!record.name.isEmpty())
-        fields << record.name.toUtf8() << record.pluginfn.toUtf8() << (record.instrument ? "1" : "0")
-               << record.vendor.toUtf8() << QByteArray::number(record.inchans) << QByteArray::number(record.outchans)
-               << record.type.toUtf8();
+    fields << (record.name.isEmpty() ? QByteArray()
+                                     : QJsonDocument(recordToJson(record)).toJson(QJsonDocument::Compact));
+    // Passed on as the scan left it: the launcher reads it as it reads a
+    // description file, and JSON never holds a NUL byte.
+    fields << description;
     return joinFields(fields);
+}
+
+// What the scan left, as the launcher is to read it; none where it left
+// none, or more than a frame can carry (then the scan reads as one that
+// left no result).
+QByteArray readDescription(const QByteArray &file)
+{
+    FileDescription description;
+    if (!readFileDescription(QFile::decodeName(file), &description))
+        return QByteArray();
+    const QByteArray bytes = fileDescriptionToBytes(description);
+    return bytes.size() < int(kMaxPayload / 2) ? bytes : QByteArray();
 }
 
 // An abnormal end with most of the allowed memory in use: the limit ended
@@ -130,9 +161,10 @@ bool runScanJob(const ScanJob &job, const QByteArray &storeBase, const Reaper &r
         return writeAll(
             reply, frame(Frame::NotRun, QByteArray("cannot set up the scan: ") + QByteArray(std::strerror(errno))));
 
+    const QByteArray descriptionFile = store + "/description.json";
     const pid_t scanner = ::fork();
     if (scanner == 0)
-        becomeScanner(job, store, output[1], failure[1], filter);
+        becomeScanner(job, store, descriptionFile, output[1], failure[1], filter);
     ::close(output[1]);
     ::close(failure[1]);
     QByteArray why;
@@ -191,11 +223,13 @@ bool runScanJob(const ScanJob &job, const QByteArray &storeBase, const Reaper &r
     PluginInfo record;
     if (why.isEmpty() && WIFEXITED(status) && WEXITSTATUS(status) == 0)
         record = readPluginRecord(storeFileIn(QFile::decodeName(store)), QFile::decodeName(job.path));
+    const QByteArray description = why.isEmpty() && WIFEXITED(status) ? readDescription(descriptionFile) : QByteArray();
     QDir(QFile::decodeName(store)).removeRecursively();
     if (!launcherThere)
         return false;
     if (!why.isEmpty())
         return writeAll(reply, frame(Frame::NotRun, why));
-    return writeAll(reply,
-                    frame(Frame::Ended, endedPayload(status, hitMemoryLimit(status, usage, job.memoryLimit), record)));
+    return writeAll(
+        reply,
+        frame(Frame::Ended, endedPayload(status, hitMemoryLimit(status, usage, job.memoryLimit), record, description)));
 }

@@ -11,6 +11,10 @@ struct ScanJob
     QByteArray scanner;
     QByteArray path;
     qint64 memoryLimit = 0; // bytes of data per scan; 0: none
+    QByteArray format;      // what to describe the file as ("vst2", "clap", ...)
+    // RLIMIT_NPROC for the scan's processes: the tasks (threads included)
+    // its user may have, as the kernel counts them there; 0: none.
+    quint64 taskLimit = 0;
     // The scanner is the one built with this server: its code runs in the
     // forked child, with Qt already loaded, instead of being exec'd.
     bool builtIn = false;

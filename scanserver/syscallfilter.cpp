@@ -1,6 +1,7 @@
 #include "syscallfilter.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 
@@ -14,6 +15,17 @@ SyscallFilter::SyscallFilter()
     scmp_filter_ctx context = seccomp_init(SCMP_ACT_ALLOW);
     if (!context)
         return;
+#if defined(__x86_64__) || defined(__i386__)
+    // The native word size is in the filter already; the other is added
+    // before the rules, so that each rule is made for both.
+    for (const uint32_t arch : {uint32_t(SCMP_ARCH_X86_64), uint32_t(SCMP_ARCH_X86)}) {
+        const int added = seccomp_arch_add(context, arch);
+        if (added != 0 && added != -EEXIST) {
+            seccomp_release(context);
+            return;
+        }
+    }
+#endif
     const char *const refused[] = {
 #if !defined(OMBREL_SANITIZED)
         // LeakSanitizer traces its own threads at exit: a sanitized build
@@ -34,6 +46,7 @@ SyscallFilter::SyscallFilter()
         "add_key",
         "request_key",
         "mount",
+        "umount",
         "umount2",
         "pivot_root",
         "chroot",
@@ -45,11 +58,14 @@ SyscallFilter::SyscallFilter()
         "move_mount",
         "iopl",
         "ioperm",
+        "vm86",
+        "vm86old",
     };
     bool built = true;
     for (const char *name : refused) {
         const int number = seccomp_syscall_resolve_name(name);
-        // A call this processor does not have needs no rule.
+        // A call neither word size has needs no rule; one only the other
+        // word size has is added for that one alone.
         if (number != __NR_SCMP_ERROR)
             built = built && seccomp_rule_add(context, SCMP_ACT_ERRNO(EPERM), number, 0) == 0;
     }
@@ -83,4 +99,22 @@ bool SyscallFilter::load() const
 #else
     return false;
 #endif
+}
+
+std::string SyscallFilter::exported() const
+{
+    std::string text;
+#if defined(OMBREL_HAVE_SECCOMP)
+    FILE *file = m_context ? std::tmpfile() : nullptr;
+    if (!file)
+        return text;
+    if (seccomp_export_pfc(static_cast<scmp_filter_ctx>(m_context), fileno(file)) == 0) {
+        std::rewind(file);
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+            text.append(buffer, n);
+    }
+    std::fclose(file);
+#endif
+    return text;
 }

@@ -27,13 +27,8 @@ void ResultStore::empty(const QString &scannedPath)
 bool ResultStore::write(const QString &path, const PluginInfo &info)
 {
     m_settings.beginGroup(settingsKeyForPath(path));
-    m_settings.setValue(StoreKey::name(), info.name);
-    m_settings.setValue(StoreKey::pluginfn(), info.pluginfn);
-    m_settings.setValue(StoreKey::instrument(), info.instrument);
-    m_settings.setValue(StoreKey::vendor(), info.vendor);
-    m_settings.setValue(StoreKey::inchans(), int(info.inchans));
-    m_settings.setValue(StoreKey::outchans(), int(info.outchans));
-    m_settings.setValue(StoreKey::type(), info.type);
+    for (const RecordField &field : recordFields())
+        m_settings.setValue(QString::fromLatin1(field.key), field.get(info));
     m_settings.endGroup();
     m_settings.sync();
     return m_settings.status() == QSettings::NoError;

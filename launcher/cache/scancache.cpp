@@ -26,7 +26,10 @@ namespace ombrel {
 
 namespace {
 
-const int kFormatVersion = 1;
+const int kFormatVersion = 2;
+// Read still: its results stand, but for the ok ones, which lack the
+// plug-ins' descriptions and are scanned again (ScanResult's fromJson).
+const int kEarlierFormatVersion = 1;
 
 // flock() for as long as it lives; does nothing on a file that is not open.
 class JournalLock
@@ -110,7 +113,7 @@ bool ScanCache::openJournal(QString *error)
     return true;
 }
 
-bool ScanCache::readCache(QHash<QString, QJsonObject> *entries, QString *problem) const
+bool ScanCache::readCache(QHash<QString, QJsonObject> *entries, QString *problem, bool *earlier) const
 {
     entries->clear();
     QFile file(m_file);
@@ -123,8 +126,11 @@ bool ScanCache::readCache(QHash<QString, QJsonObject> *entries, QString *problem
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
     const QJsonObject root = document.object();
+    const int version = root.value(QStringLiteral("version")).toInt();
+    if (earlier)
+        *earlier = version == kEarlierFormatVersion;
     if (error.error != QJsonParseError::NoError || !document.isObject()
-        || root.value(QStringLiteral("version")).toInt() != kFormatVersion
+        || (version != kFormatVersion && version != kEarlierFormatVersion)
         || !root.value(QStringLiteral("entries")).isObject()) {
         *problem = QStringLiteral("%1 is not a cache file of this version%2")
                        .arg(m_file,
@@ -166,8 +172,13 @@ void ScanCache::load(QString *warning)
     QByteArray journal;
     {
         JournalLock lock(m_journal, LOCK_SH);
-        if (!readCache(&m_entries, &problem))
+        bool earlier = false;
+        if (!readCache(&m_entries, &problem, &earlier))
             *warning = problem + QStringLiteral("; rebuilding it");
+        else if (earlier)
+            *warning = QStringLiteral("%1 was written by an earlier version, which recorded no plug-in IDs: "
+                                      "the plug-ins it names are scanned again once")
+                           .arg(m_file);
         journal = m_journal >= 0 ? readAll(m_journal) : QByteArray();
     }
     replayJournal(journal, &m_entries);
@@ -184,7 +195,7 @@ bool ScanCache::save(QString *error)
     // what this run has.
     QHash<QString, QJsonObject> merged;
     QString problem;
-    if (!readCache(&merged, &problem))
+    if (!readCache(&merged, &problem, nullptr))
         merged = std::move(m_entries);
     m_entries.clear(); // merged has it all now; one copy is enough
     replayJournal(readAll(m_journal), &merged);
@@ -218,9 +229,9 @@ bool ScanCache::save(QString *error)
     return true;
 }
 
-bool ScanCache::lookupCurrent(const QString &path, ScanResult *result) const
+bool ScanCache::lookupCurrent(const QString &path, const QString &format, ScanResult *result) const
 {
-    const auto it = m_entries.constFind(path);
+    const auto it = m_entries.constFind(resultKey(path, format));
     if (it == m_entries.constEnd())
         return false;
     const QJsonObject &entry = it.value();
@@ -229,7 +240,8 @@ bool ScanCache::lookupCurrent(const QString &path, ScanResult *result) const
         || entry.value(QStringLiteral("scanner")).toString() != m_identity)
         return false;
     ScanResult cached;
-    if (!fromJson(entry.value(QStringLiteral("result")).toObject(), &cached) || cached.path != path)
+    if (!fromJson(entry.value(QStringLiteral("result")).toObject(), &cached) || cached.path != path
+        || cached.format != format)
         return false;
     cached.cached = true;
     *result = cached;
@@ -246,12 +258,14 @@ bool ScanCache::insert(const ScanResult &result, const QString &stamp, QString *
                             {QStringLiteral("scanner"), m_identity},
                             {QStringLiteral("result"), toJson(result)}};
     }
+    const QString key = resultKey(result);
     if (entry.isEmpty())
-        m_entries.remove(result.path);
+        m_entries.remove(key);
     else
-        m_entries.insert(result.path, entry);
+        m_entries.insert(key, entry);
 
-    QJsonObject record{{QStringLiteral("path"), result.path}};
+    // "path" holds the key, as the journal always called it.
+    QJsonObject record{{QStringLiteral("path"), key}};
     if (!entry.isEmpty())
         record.insert(QStringLiteral("entry"), entry);
     const QByteArray line = '\n' + QJsonDocument(record).toJson(QJsonDocument::Compact);
@@ -267,7 +281,7 @@ bool ScanCache::insert(const ScanResult &result, const QString &stamp, QString *
         problem = QStringLiteral("cannot write %1.journal (%2)")
                       .arg(m_file, written < 0 ? systemError(errno) : QStringLiteral("the disk is full"));
     }
-    m_unjournaled.insert(result.path, entry);
+    m_unjournaled.insert(key, entry);
     *error = problem;
     return false;
 }

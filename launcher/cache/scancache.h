@@ -29,7 +29,9 @@ public:
 
     // Reads the file and the journal. A missing file is an empty cache;
     // one that cannot be parsed also starts empty, with a warning saying
-    // why. Journal lines cut short by a kill are skipped.
+    // why. One written by the earlier version is read, with a warning that
+    // its ok results are scanned again. Journal lines cut short by a kill
+    // are skipped.
     void load(QString *warning);
 
     // Under the exclusive lock: reads what is saved now (other runs' results
@@ -40,9 +42,10 @@ public:
     // the reason.
     bool save(QString *error);
 
-    // The cached result for the file if it still stands for it: the file's
-    // stamp and the scanners are those it was scanned under. What a run uses.
-    bool lookupCurrent(const QString &path, ScanResult *result) const;
+    // The cached result for the file as that format if it still stands for
+    // it: the file's stamp and the scanners are those it was scanned under.
+    // What a run uses.
+    bool lookupCurrent(const QString &path, const QString &format, ScanResult *result) const;
 
     // The result last recorded for the file, even if the file or the
     // scanners changed since; the path may be spelled otherwise than the
@@ -61,7 +64,7 @@ public:
 private:
     bool openJournal(QString *error);
     void replayJournal(const QByteArray &journal, QHash<QString, QJsonObject> *entries) const;
-    bool readCache(QHash<QString, QJsonObject> *entries, QString *problem) const;
+    bool readCache(QHash<QString, QJsonObject> *entries, QString *problem, bool *earlier) const;
 
     QString m_file;
     QString m_identity;

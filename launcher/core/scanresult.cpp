@@ -59,10 +59,16 @@ bool outcomeFromName(const QString &name, ScanOutcome *outcome)
     return false;
 }
 
+QString resultKey(const QString &path, const QString &format)
+{
+    return format == QLatin1String("vst2") ? path : format + QLatin1Char(':') + path;
+}
+
 QJsonObject toJson(const ScanResult &result)
 {
     QJsonObject object{
         {QStringLiteral("path"), result.path},
+        {QStringLiteral("format"), result.format},
         {QStringLiteral("outcome"), outcomeName(result.outcome)},
         {QStringLiteral("milliseconds"), double(result.milliseconds)},
     };
@@ -70,15 +76,10 @@ QJsonObject toJson(const ScanResult &result)
         object.insert(QStringLiteral("scannedAt"), result.scannedAt.toString(Qt::ISODate));
     if (!result.lines.isEmpty())
         object.insert(QStringLiteral("lines"), QJsonArray::fromStringList(result.lines));
-    if (result.outcome == ScanOutcome::Ok) {
-        object.insert(QStringLiteral("name"), result.info.name);
-        object.insert(QStringLiteral("pluginfn"), result.info.pluginfn);
-        object.insert(QStringLiteral("instrument"), result.info.instrument);
-        object.insert(QStringLiteral("vendor"), result.info.vendor);
-        object.insert(QStringLiteral("inchans"), int(result.info.inchans));
-        object.insert(QStringLiteral("outchans"), int(result.info.outchans));
-        object.insert(QStringLiteral("type"), result.info.type);
-    }
+    if (result.outcome == ScanOutcome::Ok)
+        object.insert(QStringLiteral("descriptions"), descriptionsToJson(result.descriptions));
+    if (!result.note.isEmpty())
+        object.insert(QStringLiteral("note"), result.note);
     if (result.outcome == ScanOutcome::Crashed)
         object.insert(QStringLiteral("signal"), result.signal);
     // The exit code of every scanner process that exited: --log shows it.
@@ -105,13 +106,11 @@ bool fromJson(const QJsonObject &object, ScanResult *result)
     if (parsed.path.isEmpty() || !outcomeFromName(object.value(QStringLiteral("outcome")).toString(), &parsed.outcome))
         return false;
     parsed.milliseconds = qint64(object.value(QStringLiteral("milliseconds")).toDouble());
-    parsed.info.name = object.value(QStringLiteral("name")).toString();
-    parsed.info.pluginfn = object.value(QStringLiteral("pluginfn")).toString();
-    parsed.info.instrument = object.value(QStringLiteral("instrument")).toBool();
-    parsed.info.vendor = object.value(QStringLiteral("vendor")).toString();
-    parsed.info.inchans = object.value(QStringLiteral("inchans")).toInt();
-    parsed.info.outchans = object.value(QStringLiteral("outchans")).toInt();
-    parsed.info.type = object.value(QStringLiteral("type")).toString();
+    // Results recorded before there were formats are all VST 2.
+    parsed.format = object.value(QStringLiteral("format")).toString(QStringLiteral("vst2"));
+    const QJsonValue descriptions = object.value(QStringLiteral("descriptions"));
+    parsed.descriptions = descriptionsFromJson(descriptions.toArray());
+    parsed.note = object.value(QStringLiteral("note")).toString();
     parsed.signal = object.value(QStringLiteral("signal")).toInt();
     parsed.exitCode = object.value(QStringLiteral("exitCode")).toInt();
     parsed.failure = object.value(QStringLiteral("reason")).toString();
@@ -122,7 +121,7 @@ bool fromJson(const QJsonObject &object, ScanResult *result)
     parsed.cause = object.value(QStringLiteral("cause")).toString();
     parsed.scanner = object.value(QStringLiteral("scanner")).toString();
     parsed.protection = object.value(QStringLiteral("protection")).toString();
-    if (parsed.outcome == ScanOutcome::Ok && parsed.info.name.isEmpty())
+    if (parsed.outcome == ScanOutcome::Ok && !descriptions.isArray())
         return false;
     *result = parsed;
     return true;

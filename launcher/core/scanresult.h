@@ -1,6 +1,6 @@
 #pragma once
 
-#include "contract/plugininfo.h"
+#include "contract/plugindescription.h"
 
 #include <QDateTime>
 #include <QJsonObject>
@@ -12,7 +12,7 @@ namespace ombrel {
 
 // How one plug-in's scan ended, as the launcher records it.
 enum class ScanOutcome {
-    Ok,          // named and stored; the record holds the seven values
+    Ok,          // read: its plug-ins (none, for some formats) are described
     Banned,      // refused by the scanner's ban list
     NotAPlugin,  // not loadable, no entry point, refused, or nameless
     Missing,     // nothing at the path
@@ -36,26 +36,38 @@ bool outcomeFromName(const QString &name, ScanOutcome *outcome);
 struct ScanResult
 {
     QString path;
+    QString format = QStringLiteral("vst2"); // what the file was scanned as (PluginDescription::format)
     ScanOutcome outcome = ScanOutcome::Failed;
-    PluginInfo info;         // meaningful for Ok only
-    int signal = 0;          // for Crashed
-    int exitCode = 0;        // the scanner's exit code when it exited
-    QString failure;         // for Failed on the launcher's side: why; never cached
-    qint64 milliseconds = 0; // wall time of the scan
-    bool cached = false;     // taken from the cache, not scanned in this run
-    QDateTime scannedAt;     // when the scan ended, in UTC
-    QStringList lines;       // the last lines the process printed, unless Ok
-    QString scanner;         // the scanner that was started, if one was
-    QString binary;          // for Foreign: what the file is built for
-    QString protection;      // what kept the scan from harming the user: "sandbox"; "limits"
-                             // (no sandbox: memory limit, system call filter, every process
-                             // of the scan killed); "none" (only its process group killed,
-                             // where no scan server is installed); empty when not scanned
-    QString cause;           // for NotAPlugin, where the file tells: why it is none
+    QList<PluginDescription> descriptions; // for Ok: every plug-in the file holds
+    QString note;                          // for Ok: what a host should know of them (named without loading, say)
+    int signal = 0;                        // for Crashed
+    int exitCode = 0;                      // the scanner's exit code when it exited
+    QString failure;                       // for Failed on the launcher's side: why; never cached
+    qint64 milliseconds = 0;               // wall time of the scan
+    bool cached = false;                   // taken from the cache, not scanned in this run
+    QDateTime scannedAt;                   // when the scan ended, in UTC
+    QStringList lines;                     // the last lines the process printed, unless Ok
+    QString scanner;                       // the scanner that was started, if one was
+    QString binary;                        // for Foreign: what the file is built for
+    QString protection;                    // what kept the scan from harming the user: "sandbox"; "limits"
+                                           // (no sandbox: memory limit, system call filter, every process
+                                           // of the scan killed); "none" (only its process group killed,
+                                           // where no scan server is installed); empty when not scanned
+    QString cause;                         // for NotAPlugin, where the file tells: why it is none
 };
 
+// Where a result is kept (the cache, a run's results): the path for VST 2,
+// as it always was, and the format with the path for the others, since a
+// library may carry several formats.
+QString resultKey(const QString &path, const QString &format);
+inline QString resultKey(const ScanResult &result)
+{
+    return resultKey(result.path, result.format);
+}
+
 QJsonObject toJson(const ScanResult &result);
-// False when the object lacks what a result needs.
+// False when the object lacks what a result needs; an ok result needs its
+// descriptions (results recorded before there were any are scanned again).
 bool fromJson(const QJsonObject &object, ScanResult *result);
 
 } // namespace ombrel

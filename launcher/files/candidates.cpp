@@ -1,6 +1,7 @@
 #include "launcher/files/candidates.h"
 
 #include "launcher/core/systemerror.h"
+#include "launcher/files/formats.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,15 +19,14 @@ namespace ombrel {
 
 namespace {
 
-QString librarySuffix()
+// A file that some format's plug-ins end with.
+bool isPluginFileName(const QByteArray &name)
 {
-#if defined(Q_OS_WIN)
-    return QStringLiteral(".dll");
-#elif defined(Q_OS_MACOS)
-    return QStringLiteral(".dylib");
-#else
-    return QStringLiteral(".so");
-#endif
+    for (const PluginFormat &format : pluginFormats()) {
+        if (!format.bundle && name.endsWith(QFile::encodeName(format.suffix)))
+            return true;
+    }
+    return false;
 }
 
 // What makes two paths the same file: device and inode where there are
@@ -99,7 +99,6 @@ private:
                 m_problems->unreadableFolders.append({escapeFileName(folder), systemError(errno), given});
             return;
         }
-        const QByteArray suffix = QFile::encodeName(librarySuffix());
         while (const dirent *entry = ::readdir(dir)) {
             const QByteArray name(entry->d_name);
             if (name == "." || name == "..")
@@ -108,13 +107,16 @@ private:
             struct stat target = {};
             if (::stat(path.constData(), &target) != 0)
                 continue; // a dangling link: nothing to scan
-            if (S_ISDIR(target.st_mode)) {
+            if (S_ISDIR(target.st_mode) && isBundleName(QFile::decodeName(name))) {
+                // A bundle is one plug-in, never walked into for others' files.
+                m_files[input] << escapeFileName(path);
+            } else if (S_ISDIR(target.st_mode)) {
                 struct stat link = {};
                 if (::lstat(path.constData(), &link) == 0 && S_ISLNK(link.st_mode))
                     m_linked.append({path, input, false});
                 else
                     walk(path, input, false);
-            } else if (name.endsWith(suffix)) {
+            } else if (isPluginFileName(name)) {
                 const QString shown = escapeFileName(path);
                 if (QFile::encodeName(shown) != path && m_problems)
                     m_problems->badNames.insert(shown);
@@ -162,13 +164,13 @@ QStringList findCandidates(const QStringList &inputs, CandidateProblems *problem
 {
     QStringList folders;
     for (const QString &input : inputs) {
-        if (QFileInfo(input).isDir())
+        if (QFileInfo(input).isDir() && !isBundleName(input))
             folders << input;
     }
     const QList<QStringList> below = FolderWalk(problems).filesBelow(folders);
     QStringList files;
     for (const QString &input : inputs)
-        files << (QFileInfo(input).isDir() ? below.at(folders.indexOf(input)) : QStringList{input});
+        files << (folders.contains(input) ? below.at(folders.indexOf(input)) : QStringList{input});
 
     // Of the paths that reach one file, keep the first that is no link:
     // links come and go, the file's own path stays.
@@ -191,37 +193,39 @@ QStringList findCandidates(const QStringList &inputs, CandidateProblems *problem
     return candidates;
 }
 
-QStringList usualPluginFolders()
+QList<Candidate> candidatesOf(const QStringList &paths, const QStringList &formats, const QStringList &given)
 {
-    const QString home = QDir::homePath();
-#if defined(Q_OS_WIN)
-    return QStringList{QStringLiteral("C:/Program Files/VSTPlugins"),
-                       QStringLiteral("C:/Program Files/Steinberg/VSTPlugins"),
-                       QStringLiteral("C:/Program Files/Common Files/VST2")};
-#elif defined(Q_OS_MACOS)
-    return QStringList{home + QStringLiteral("/Library/Audio/Plug-Ins/VST"),
-                       QStringLiteral("/Library/Audio/Plug-Ins/VST")};
-#else
-    return QStringList{home + QStringLiteral("/.vst"),       home + QStringLiteral("/.lxvst"),
-                       QStringLiteral("/usr/lib/vst"),       QStringLiteral("/usr/lib/lxvst"),
-                       QStringLiteral("/usr/local/lib/vst"), QStringLiteral("/usr/local/lib/lxvst")};
-#endif
+    QList<Candidate> candidates;
+    for (const QString &path : paths) {
+        const QFileInfo file(path);
+        QStringList of = formatsOf(path, file.isDir(), formats);
+        // A file named on the command line is scanned even without a
+        // known suffix (as VST 2, which says what it is not).
+        if (of.isEmpty() && given.contains(path) && !file.isDir())
+            of << (formats.contains(QLatin1String("vst2")) ? QStringLiteral("vst2") : formats.value(0));
+        for (const QString &format : of)
+            candidates << Candidate{path, format};
+    }
+    return candidates;
 }
 
-QStringList defaultPluginFolders()
+QStringList usualPluginFolders()
 {
-    const QString fromEnvironment = qEnvironmentVariable("VST_PATH");
-    const QStringList folders = !fromEnvironment.isEmpty()
-        ? fromEnvironment.split(QDir::listSeparator(), Qt::SkipEmptyParts)
-        : usualPluginFolders();
-    // Folders that do not exist are simply not there to scan; they are not
-    // missing plug-ins.
-    QStringList existing;
-    for (const QString &folder : folders) {
-        if (QFileInfo(folder).isDir())
-            existing << folder;
+    return formatFolders(*findFormat(QStringLiteral("vst2")), false);
+}
+
+QStringList defaultPluginFolders(const QStringList &formats)
+{
+    QStringList folders;
+    for (const QString &name : formats) {
+        if (const PluginFormat *format = findFormat(name)) {
+            for (const QString &folder : formatFolders(*format)) {
+                if (!folders.contains(folder))
+                    folders << folder;
+            }
+        }
     }
-    return existing;
+    return folders;
 }
 
 } // namespace ombrel

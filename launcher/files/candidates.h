@@ -24,8 +24,9 @@ struct CandidateProblems
 
 // The plug-in files to scan, in a stable order: files named on the command
 // line as given (even without the library suffix, and even when missing, so
-// that they are reported), folders walked recursively for files with the
-// platform's library suffix. Links to folders are followed, every real
+// that they are reported), folders walked recursively for files with a
+// format's suffix and for bundles (folders that are one plug-in, such as
+// *.vst3, listed and not walked into). Links to folders are followed, every real
 // folder is walked once (which cuts loops), and a folder reachable without
 // a link, from any of the inputs, is walked under that path. A file reached twice, by a link or by
 // two inputs, is listed once, under its first path that is not a link.
@@ -35,8 +36,21 @@ QStringList findCandidates(const QStringList &inputs, CandidateProblems *problem
 // as \xHH.
 QString escapeFileName(const QByteArray &name);
 
-// The folders in VST_PATH, or else the platform's usual VST 2 folders.
-QStringList defaultPluginFolders();
+// One file or bundle to scan as one format.
+struct Candidate
+{
+    QString path;
+    QString format;
+};
+
+// The candidates of the paths findCandidates() found, for the formats
+// wanted: a library may be one of several (formats.h's formatsOf). Paths
+// in `given` were named by the user and are scanned whatever their name.
+QList<Candidate> candidatesOf(const QStringList &paths, const QStringList &formats, const QStringList &given);
+
+// The folders of the formats, each once: for each, those in its variable
+// (VST_PATH, ...), or else its usual ones; only those that exist.
+QStringList defaultPluginFolders(const QStringList &formats);
 
 // The platform's usual VST 2 folders, whether they exist or not.
 QStringList usualPluginFolders();

@@ -27,10 +27,14 @@ enum : quint8 { StvDefault = 0, StvProtected = 3 };
 class ElfReader
 {
 public:
-    explicit ElfReader(QIODevice *file)
+    ElfReader(QIODevice *file, const QList<QByteArray> &wanted)
         : m_file(file)
+        , m_wanted(wanted)
     {
     }
+
+    // Those of the wanted symbols that the last entryPoints() found exported.
+    QList<QByteArray> found() const { return m_found; }
 
     ElfEntryPoints entryPoints()
     {
@@ -147,7 +151,7 @@ private:
         return false;
     }
 
-    bool exportsEntryPoint(const QByteArray &symbols, const QByteArray &names) const
+    bool exportsEntryPoint(const QByteArray &symbols, const QByteArray &names)
     {
         const int entrySize = m_wide ? 24 : 16;
         for (int at = 0; at + entrySize <= symbols.size(); at += entrySize) {
@@ -162,13 +166,15 @@ private:
                 continue;
             const char *text = names.constData() + name;
             const QByteArray symbol(text, int(qstrnlen(text, uint(names.size() - int(name)))));
-            if (symbol == "VSTPluginMain" || symbol == "main")
-                return true;
+            if (m_wanted.contains(symbol) && !m_found.contains(symbol))
+                m_found << symbol;
         }
-        return false;
+        return !m_found.isEmpty();
     }
 
     QIODevice *m_file;
+    QList<QByteArray> m_wanted;
+    QList<QByteArray> m_found;
     bool m_wide = false;
     bool m_bigEndian = false;
 };
@@ -179,7 +185,7 @@ ElfEntryPoints elfEntryPoints(QIODevice *file)
 {
     if (!file || !file->isOpen() || file->isSequential())
         return ElfEntryPoints::Unknown;
-    return ElfReader(file).entryPoints();
+    return ElfReader(file, {"VSTPluginMain", "main"}).entryPoints();
 }
 
 ElfEntryPoints elfEntryPoints(const QString &path)
@@ -188,6 +194,17 @@ ElfEntryPoints elfEntryPoints(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return ElfEntryPoints::Unknown;
     return elfEntryPoints(&file);
+}
+
+ElfEntryPoints elfExports(const QString &path, const QList<QByteArray> &symbols, QList<QByteArray> *found)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return ElfEntryPoints::Unknown;
+    ElfReader reader(&file, symbols);
+    const ElfEntryPoints entryPoints = reader.entryPoints();
+    *found = reader.found();
+    return entryPoints;
 }
 
 QString notAPluginCause(const QString &path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 class QIODevice;
@@ -22,6 +24,10 @@ enum class ElfEntryPoints {
 // dynamic symbol table and its string table, each at most a few MiB.
 ElfEntryPoints elfEntryPoints(QIODevice *file);
 ElfEntryPoints elfEntryPoints(const QString &path);
+
+// The same reading for any entry points: those of `symbols` the library
+// exports go to *found (Exported when there is one).
+ElfEntryPoints elfExports(const QString &path, const QList<QByteArray> &symbols, QList<QByteArray> *found);
 
 // For a file the scanner called not a plug-in: "exports no VST 2 entry
 // point, ...", "not a library: ..."; empty where the file does not tell.

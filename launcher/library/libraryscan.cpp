@@ -3,6 +3,7 @@
 #include "launcher/cache/scancache.h"
 #include "launcher/files/candidates.h"
 #include "launcher/files/elfexports.h"
+#include "launcher/files/formats.h"
 #include "launcher/files/filestamp.h"
 #include "launcher/files/scannerset.h"
 #include "launcher/report/terminaltext.h"
@@ -30,8 +31,8 @@ namespace {
 // The plug-in files of the inputs, with every problem told as it is found.
 // False when a folder given cannot be read: the user named it, so nothing
 // is scanned.
-bool collectCandidates(const QStringList &given, LibraryScanEvents *events, QStringList *candidates,
-                       CandidateProblems *problems, bool *inputNotFound)
+bool collectCandidates(const QStringList &given, const QStringList &formats, LibraryScanEvents *events,
+                       QList<Candidate> *candidates, CandidateProblems *problems, bool *inputNotFound)
 {
     // A mistyped path is the user's error, not a missing plug-in: it is
     // named, not scanned.
@@ -45,7 +46,8 @@ bool collectCandidates(const QStringList &given, LibraryScanEvents *events, QStr
         }
         inputs << input;
     }
-    *candidates = findCandidates(given.isEmpty() ? defaultPluginFolders() : inputs, problems);
+    const QStringList paths = findCandidates(given.isEmpty() ? defaultPluginFolders(formats) : inputs, problems);
+    *candidates = candidatesOf(paths, formats, inputs);
     bool givenUnreadable = false;
     for (const CandidateProblems::Folder &folder : problems->unreadableFolders) {
         events->problem(
@@ -58,11 +60,11 @@ bool collectCandidates(const QStringList &given, LibraryScanEvents *events, QStr
     for (const QString &input : inputs) {
         // Walked again only when no candidate came from it under its name
         // (a file reached twice is listed once, maybe under another input).
-        const auto fromIt = [&input](const QString &path) { return path.startsWith(input); };
+        const auto fromIt = [&input](const Candidate &candidate) { return candidate.path.startsWith(input); };
         if (QFileInfo(input).isDir() && std::none_of(candidates->begin(), candidates->end(), fromIt)
             && findCandidates({input}).isEmpty())
             events->problem(LibraryProblem::NoPluginFiles,
-                            QStringLiteral("%1: no plug-in file (*.so) in this folder").arg(escapedForTerminal(input)));
+                            QStringLiteral("%1: no plug-in file in this folder").arg(escapedForTerminal(input)));
     }
     return true;
 }
@@ -70,34 +72,36 @@ bool collectCandidates(const QStringList &given, LibraryScanEvents *events, QStr
 // A run's results and what it still has to scan.
 struct Plan
 {
-    QMap<QString, ScanResult> known; // by path
+    QMap<QString, ScanResult> known; // by resultKey()
     QList<ScanRequest> requests;
 };
 
 // What the cache still holds stays; everything else is scanned, with its
 // stamp taken now: a file changed while it is scanned must not get the
 // old file's result under its new stamp.
-QStringList selectFromCache(const QStringList &candidates, const CandidateProblems &problems, const ScanCache &cache,
-                            const LibraryScanOptions &options, Plan *plan)
+QList<Candidate> selectFromCache(const QList<Candidate> &candidates, const CandidateProblems &problems,
+                                 const ScanCache &cache, const LibraryScanOptions &options, Plan *plan)
 {
-    QStringList toScan;
-    for (const QString &path : candidates) {
-        if (problems.badNames.contains(path)) {
+    QList<Candidate> toScan;
+    for (const Candidate &candidate : candidates) {
+        const QString key = resultKey(candidate.path, candidate.format);
+        if (problems.badNames.contains(candidate.path)) {
             ScanResult named;
-            named.path = path;
+            named.path = candidate.path;
+            named.format = candidate.format;
             named.outcome = ScanOutcome::NonUtf8Name;
-            plan->known.insert(path, named);
+            plan->known.insert(key, named);
             continue;
         }
         ScanResult cached;
-        const bool usable = !options.rescan && cache.lookupCurrent(path, &cached)
+        const bool usable = !options.rescan && cache.lookupCurrent(candidate.path, candidate.format, &cached)
             && !(options.retryFailed
                  && (cached.outcome == ScanOutcome::Crashed || cached.outcome == ScanOutcome::TimedOut
                      || cached.outcome == ScanOutcome::MemoryLimit));
         if (usable)
-            plan->known.insert(path, cached);
+            plan->known.insert(key, cached);
         else
-            toScan << path;
+            toScan << candidate;
     }
     return toScan;
 }
@@ -194,28 +198,49 @@ private:
 };
 
 // What is known without scanning (recorded at once) and what to scan.
-Plan planScans(const QStringList &candidates, const CandidateProblems &problems, const ScanCache &cache,
+Plan planScans(const QList<Candidate> &candidates, const CandidateProblems &problems, const ScanCache &cache,
                const ScannerSet &scanners, const LibraryScanOptions &options, Recorder *recorder)
 {
     Plan plan;
-    QStringList toScan = selectFromCache(candidates, problems, cache, options, &plan);
+    const QList<Candidate> toScan = selectFromCache(candidates, problems, cache, options, &plan);
     QHash<QString, QString> stamps;
-    for (const QString &path : toScan)
-        stamps.insert(path, fileStamp(path));
+    QStringList paths;
+    for (const Candidate &candidate : toScan) {
+        if (!stamps.contains(candidate.path)) {
+            stamps.insert(candidate.path, fileStamp(candidate.path));
+            paths << candidate.path;
+        }
+    }
     // No scanner is started for a file that none of them can load.
     QList<ScanResult> unstarted;
-    const QHash<QString, QString> scannerOf = assignScanners(scanners, &toScan, &unstarted);
-    for (ScanResult result : unstarted) {
-        result.scannedAt = QDateTime::currentDateTimeUtc();
-        plan.known.insert(result.path, result);
-        recorder->record(result, stamps.value(result.path));
+    const QHash<QString, QString> scannerOf = assignScanners(scanners, &paths, &unstarted);
+    QHash<QString, ScanResult> unstartedByPath;
+    for (const ScanResult &result : unstarted)
+        unstartedByPath.insert(result.path, result);
+    for (const Candidate &candidate : toScan) {
+        if (unstartedByPath.contains(candidate.path)) {
+            ScanResult result = unstartedByPath.value(candidate.path);
+            result.format = candidate.format;
+            result.scannedAt = QDateTime::currentDateTimeUtc();
+            plan.known.insert(resultKey(result), result);
+            recorder->record(result, stamps.value(result.path));
+        } else {
+            plan.requests << ScanRequest{candidate.path, scannerOf.value(candidate.path), stamps.value(candidate.path),
+                                         options.timeLimitMs, candidate.format};
+        }
     }
-    for (const QString &path : toScan)
-        plan.requests << ScanRequest{path, scannerOf.value(path), stamps.value(path), options.timeLimitMs};
     return plan;
 }
 
 } // namespace
+
+QStringList scannableFormats()
+{
+    QStringList names;
+    for (const PluginFormat &format : pluginFormats())
+        names << format.name;
+    return names;
+}
 
 QString sandboxOnThisMachine()
 {
@@ -284,9 +309,10 @@ LibraryScanSummary LibraryScan::run()
     if (!cache.save(&message))
         return done(LibraryScanStatus::CacheNotWritten, message);
 
-    QStringList candidates;
+    QList<Candidate> candidates;
     CandidateProblems problems;
-    if (!collectCandidates(m_options.inputs, m_events, &candidates, &problems, &summary.inputNotFound))
+    const QStringList formats = m_options.formats.isEmpty() ? scannableFormats() : m_options.formats;
+    if (!collectCandidates(m_options.inputs, formats, m_events, &candidates, &problems, &summary.inputNotFound))
         return done(LibraryScanStatus::UnreadableInput);
     summary.candidates = candidates.size();
 
@@ -298,9 +324,12 @@ LibraryScanSummary LibraryScan::run()
         if (!ownSlots)
             return done(summary.status, summary.error);
     }
-    for (const QString &path : candidates) {
-        if (plan.known.contains(path))
-            m_events->result(plan.known.value(path), false);
+    QStringList keys;
+    for (const Candidate &candidate : candidates)
+        keys << resultKey(candidate.path, candidate.format);
+    for (const QString &key : keys) {
+        if (plan.known.contains(key))
+            m_events->result(plan.known.value(key), false);
     }
     ScanRunner runner(m_slots ? *m_slots : *ownSlots, m_options.jobs);
     {
@@ -313,9 +342,10 @@ LibraryScanSummary LibraryScan::run()
             plan.requests,
             [&](const ScanRequest &request, ScanResult result) {
                 // The scanner says only that it found none; the file may say why.
-                if (result.outcome == ScanOutcome::NotAPlugin)
+                if (result.outcome == ScanOutcome::NotAPlugin && result.cause.isEmpty()
+                    && result.format == QLatin1String("vst2"))
                     result.cause = notAPluginCause(result.path);
-                plan.known.insert(result.path, result);
+                plan.known.insert(resultKey(result), result);
                 recorder.record(result, request.stamp);
                 m_events->result(result, true);
             },
@@ -329,16 +359,16 @@ LibraryScanSummary LibraryScan::run()
 
     if (!cache.save(&message))
         return done(LibraryScanStatus::CacheNotWritten, message);
-    for (const QString &path : candidates) {
-        if (plan.known.contains(path))
-            summary.results << plan.known.value(path);
+    for (const QString &key : keys) {
+        if (plan.known.contains(key))
+            summary.results << plan.known.value(key);
     }
     if (interrupted) {
         // What the next run will not scan again: entries from this run and,
         // under --rescan, earlier ones that still stand.
-        summary.inCache = std::count_if(candidates.begin(), candidates.end(), [&cache](const QString &path) {
+        summary.inCache = std::count_if(candidates.begin(), candidates.end(), [&cache](const Candidate &candidate) {
             ScanResult cached;
-            return cache.lookupCurrent(path, &cached);
+            return cache.lookupCurrent(candidate.path, candidate.format, &cached);
         });
     }
     return done(interrupted ? LibraryScanStatus::Interrupted : LibraryScanStatus::Completed);

@@ -26,7 +26,8 @@ enum class SandboxMode {
 // What a library scan is asked to do; ombrel-scan's options.
 struct LibraryScanOptions
 {
-    QStringList inputs;       // files and folders; empty: defaultPluginFolders()
+    QStringList inputs;       // files and folders; empty: defaultPluginFolders() of the formats
+    QStringList formats;      // the formats to scan (files/formats.h); empty: every one
     int jobs = 1;             // scans at once
     int timeLimitMs = 30000;  // per plug-in
     bool rescan = false;      // scan every file again, cached or not
@@ -92,6 +93,10 @@ public:
 // What --sandbox=auto gives on this machine, for --help: "a sandbox", or
 // "no sandbox (why, and how to mend it)".
 QString sandboxOnThisMachine();
+
+// The names of the formats a library scan reads ("vst2", ...), as
+// LibraryScanOptions::formats takes them.
+QStringList scannableFormats();
 
 // One whole library scan, from the inputs to a saved cache: finds the
 // candidates, takes what the cache still holds for them (unless told to

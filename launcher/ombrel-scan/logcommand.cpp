@@ -42,7 +42,8 @@ int printLog(const QString &plugin, const QString &cacheFile, const QString &sca
     }
     // Without a scanner there is nothing to compare the entry with.
     ScanResult current;
-    const bool stillStands = scanners.native.path.isEmpty() || cache.lookupCurrent(result.path, &current);
+    const bool stillStands
+        = scanners.native.path.isEmpty() || cache.lookupCurrent(result.path, result.format, &current);
     std::fputs(qPrintable(logText(result, stillStands)), stdout);
     return 0;
 }

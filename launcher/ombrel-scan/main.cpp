@@ -153,12 +153,16 @@ struct CommandLine
     const QCommandLineOption allowRead{QStringLiteral("allow-read"),
                                        QStringLiteral("a folder plug-ins may also read in the sandbox; repeatable"),
                                        QStringLiteral("folder")};
+    const QCommandLineOption format{QStringLiteral("format"),
+                                    QStringLiteral("the formats to scan, separated by ',' (default: every one: %1)")
+                                        .arg(formatNames().join(QStringLiteral(", "))),
+                                    QStringLiteral("names")};
     const QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("show this help")};
     const QCommandLineOption version{QStringLiteral("version"), QStringLiteral("show the program's version")};
 
     QList<QCommandLineOption> all() const
     {
-        return {jobs,    timeout, rescan,      retry,     json, jsonLines, cache,
+        return {jobs,    timeout, rescan,      retry,     json, jsonLines, cache,  format,
                 scanner, sandbox, memoryLimit, allowRead, log,  help,      version};
     }
 };
@@ -243,7 +247,9 @@ int scanLibrary(const QCommandLineParser &parser, const CommandLine &options)
     if (!parseJobs(parser.value(options.jobs), &scanOptions.jobs, &message)
         || !parseTimeout(parser.value(options.timeout), &scanOptions.timeLimitMs, &message)
         || !parseMemoryLimit(parser.value(options.memoryLimit), &scanOptions.memoryLimitBytes, &message)
-        || !parseSandboxMode(parser.value(options.sandbox), &scanOptions.sandbox, &message)) {
+        || !parseSandboxMode(parser.value(options.sandbox), &scanOptions.sandbox, &message)
+        || (parser.isSet(options.format)
+            && !parseFormats(parser.value(options.format), &scanOptions.formats, &message))) {
         printError(message);
         return ExitUsage;
     }
@@ -320,7 +326,7 @@ int main(int argc, char *argv[])
         return ExitUsage;
     }
     if (parser.isSet(options.help)) {
-        std::fputs(qPrintable(usageText(options.all(), usualPluginFolders())), stdout);
+        std::fputs(qPrintable(usageText(options.all())), stdout);
         return ExitDone;
     }
     if (parser.isSet(options.version)) {

@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "launcher/library/libraryscan.h"
+
 #include <QThread>
 
 #include <cmath>
@@ -80,4 +82,30 @@ bool parseSandboxMode(const QString &text, ombrel::SandboxMode *mode, QString *e
         return false;
     }
     return true;
+}
+
+bool parseFormats(const QString &text, QStringList *formats, QString *error)
+{
+    QStringList names;
+    for (const QString &name : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString trimmed = name.trimmed();
+        if (!ombrel::scannableFormats().contains(trimmed)) {
+            *error = QStringLiteral("--format takes format names separated by ',' (%1), not '%2'")
+                         .arg(formatNames().join(QStringLiteral(", ")), name);
+            return false;
+        }
+        if (!names.contains(trimmed))
+            names << trimmed;
+    }
+    if (names.isEmpty()) {
+        *error = QStringLiteral("--format takes at least one of %1").arg(formatNames().join(QStringLiteral(", ")));
+        return false;
+    }
+    *formats = names;
+    return true;
+}
+
+QStringList formatNames()
+{
+    return ombrel::scannableFormats();
 }

@@ -21,5 +21,11 @@ bool parseMemoryLimit(const QString &text, qint64 *bytes, QString *error);
 // --sandbox: auto, require or off.
 bool parseSandboxMode(const QString &text, ombrel::SandboxMode *mode, QString *error);
 
+// --format: format names (files/formats.h) separated by ',', each known.
+bool parseFormats(const QString &text, QStringList *formats, QString *error);
+
+// Every format's name, as --format takes them.
+QStringList formatNames();
+
 // The default for -j: the number of processors, within the range -j takes.
 int defaultJobs();

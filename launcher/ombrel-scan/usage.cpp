@@ -1,5 +1,9 @@
 #include "usage.h"
 
+#include "launcher/files/formats.h"
+
+#include <QDir>
+
 namespace {
 
 QString optionSyntax(const QCommandLineOption &option)
@@ -16,10 +20,19 @@ QString optionSyntax(const QCommandLineOption &option)
 
 } // namespace
 
-QString usageText(const QList<QCommandLineOption> &options, const QStringList &usualFolders)
+QString usageText(const QList<QCommandLineOption> &options)
 {
+    // Each format's folders, with the home spelled as people write it.
+    QString folders;
+    for (const ombrel::PluginFormat &format : ombrel::pluginFormats()) {
+        QStringList usual;
+        for (const QString &folder : format.usualFolders)
+            usual << folder;
+        folders += QStringLiteral("  %1: the folders in %2 (separated by ':'),\n    else %3\n")
+                       .arg(format.name, format.pathVariable, usual.join(QStringLiteral(", ")));
+    }
     QString text = QStringLiteral("Usage: ombrel-scan [options] [file or folder...]\n"
-                                  "Scans VST 2 plug-ins, one scanner process per file, several at once, and\n"
+                                  "Scans plug-ins, one scanner process per file, several at once, and\n"
                                   "remembers what it found.\n\nOptions:\n");
     int width = 0;
     for (const QCommandLineOption &option : options)
@@ -30,14 +43,14 @@ QString usageText(const QList<QCommandLineOption> &options, const QStringList &u
         description.replace(QLatin1Char('\n'), QLatin1Char('\n') + QString(width + 4, QLatin1Char(' ')));
         text += QStringLiteral("  ") + optionSyntax(option).leftJustified(width + 2) + description + QLatin1Char('\n');
     }
-    text += QStringLiteral("\nWithout a file or folder, scans the folders in VST_PATH (separated by ':'),\n"
-                           "else %1.\n\n"
+    text += QStringLiteral("\nWithout a file or folder, scans each format's folders:\n%1"
+                           "Folders named are searched for every format.\n\n"
                            "Exit code: 0 when the run completed, whatever the plug-ins did; 1 when a\n"
                            "file or folder given does not exist (the rest is scanned) or the cache\n"
                            "knows nothing of --log's plug-in; 2 for bad usage, a folder named that\n"
                            "cannot be read, or when no scanner is found; 3 when the cache cannot be\n"
                            "written; 4 when the report cannot be written; 130 when interrupted (the\n"
                            "cache keeps every finished scan).\n")
-                .arg(usualFolders.join(QStringLiteral(", ")));
+                .arg(folders);
     return text;
 }

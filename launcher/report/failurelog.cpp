@@ -25,9 +25,14 @@ QString logText(const ScanResult &result, bool current)
         outcome += QStringLiteral(": ") + result.cause;
     if (result.outcome == ScanOutcome::Banned)
         outcome += QStringLiteral(": the path holds a name on the scanner's ban list");
-    if (result.outcome == ScanOutcome::Ok)
-        outcome += QStringLiteral(": \"%1\" by \"%2\"")
-                       .arg(escapedForTerminal(result.info.name), escapedForTerminal(result.info.vendor));
+    if (result.outcome == ScanOutcome::Ok && result.descriptions.isEmpty())
+        outcome += QStringLiteral(": no plug-ins in it");
+    for (const PluginDescription &description : result.descriptions)
+        outcome += QStringLiteral("\n  \"%1\" by \"%2\" (%3 %4)")
+                       .arg(escapedForTerminal(description.name), escapedForTerminal(description.vendor),
+                            description.format, escapedForTerminal(description.id));
+    if (!result.note.isEmpty())
+        outcome += QStringLiteral("\n  ") + escapedForTerminal(result.note);
 
     // Names, paths and output come from plug-ins: never raw to a terminal.
     QString text = escapedForTerminal(result.path) + QLatin1Char('\n');

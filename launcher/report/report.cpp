@@ -1,5 +1,6 @@
 #include "launcher/report/report.h"
 
+#include "launcher/core/duplicateids.h"
 #include "launcher/report/jsonformat.h"
 #include "launcher/report/terminaltext.h"
 
@@ -46,23 +47,40 @@ int countOf(const QList<ScanResult> &results, ScanOutcome outcome)
         std::count_if(results.begin(), results.end(), [outcome](const ScanResult &r) { return r.outcome == outcome; }));
 }
 
+// One row per plug-in the file holds; one for a file that holds none or
+// did not end ok.
+QList<QStringList> resultRows(const ScanResult &r)
+{
+    const QString outcome = escapedForTerminal(outcomeText(r));
+    const QString path = escapedForTerminal(r.path);
+    const QString none = QStringLiteral("-");
+    if (r.outcome != ScanOutcome::Ok || r.descriptions.isEmpty())
+        return {{none, none, r.format, none, none,
+                 r.outcome == ScanOutcome::Ok ? outcome + QStringLiteral(" (no plug-ins)") : outcome, path}};
+    QList<QStringList> rows;
+    for (const PluginDescription &d : r.descriptions) {
+        const auto count = [&none](const std::optional<qint64> &n) { return n ? QString::number(*n) : none; };
+        rows << QStringList{elided(d.name),
+                            d.vendor.isEmpty() ? none : elided(d.vendor),
+                            d.format,
+                            d.kind.isEmpty() ? none : d.kind,
+                            count(d.audioInputs) + QLatin1Char('/') + count(d.audioOutputs),
+                            outcome,
+                            path};
+    }
+    return rows;
+}
+
 } // namespace
 
 QString reportTable(const QList<ScanResult> &results, const RunProtection &protection, const QString &logCommand)
 {
-    const QStringList header = {QStringLiteral("name"),   QStringLiteral("vendor"),  QStringLiteral("kind"),
-                                QStringLiteral("in/out"), QStringLiteral("outcome"), QStringLiteral("path")};
+    const QStringList header
+        = {QStringLiteral("name"),   QStringLiteral("vendor"),  QStringLiteral("format"), QStringLiteral("kind"),
+           QStringLiteral("in/out"), QStringLiteral("outcome"), QStringLiteral("path")};
     QList<QStringList> rows{header};
-    for (const ScanResult &r : results) {
-        const bool ok = r.outcome == ScanOutcome::Ok;
-        rows << QStringList{ok ? elided(r.info.name) : QStringLiteral("-"),
-                            ok && !r.info.vendor.isEmpty() ? elided(r.info.vendor) : QStringLiteral("-"),
-                            ok ? (r.info.instrument ? QStringLiteral("instrument") : QStringLiteral("effect"))
-                               : QStringLiteral("-"),
-                            ok ? QStringLiteral("%1/%2").arg(r.info.inchans).arg(r.info.outchans) : QStringLiteral("-"),
-                            escapedForTerminal(outcomeText(r)),
-                            escapedForTerminal(r.path)};
-    }
+    for (const ScanResult &r : results)
+        rows << resultRows(r);
     QVector<int> widths(header.size(), 0);
     for (const QStringList &row : rows) {
         for (int i = 0; i < row.size(); ++i)
@@ -76,6 +94,13 @@ QString reportTable(const QList<ScanResult> &results, const RunProtection &prote
         table += line + QLatin1Char('\n');
     }
     table += reportSummary(results) + QLatin1Char('\n');
+    for (const DuplicateId &duplicate : duplicateIds(results)) {
+        QStringList files;
+        for (const QString &file : duplicate.files)
+            files << escapedForTerminal(file);
+        table += QStringLiteral("Shared ID (a host keeps one of them): %1 %2 in %3\n")
+                     .arg(duplicate.format, escapedForTerminal(duplicate.id), files.join(QStringLiteral(", ")));
+    }
     // Where to look next: the first scan that failed, whose last lines the
     // cache keeps. A file that is no plug-in, or a failure on the launcher's
     // side (never cached), says what it can in its row.
@@ -150,6 +175,13 @@ QJsonObject reportSummaryJson(const QList<ScanResult> &results, const QString &s
         summary.insert(QStringLiteral("protection"), protection.protection);
     if (!protection.note.isEmpty())
         summary.insert(QStringLiteral("protectionNote"), protection.note);
+    QJsonArray duplicates;
+    for (const DuplicateId &duplicate : duplicateIds(results))
+        duplicates.append(QJsonObject{{QStringLiteral("format"), duplicate.format},
+                                      {QStringLiteral("id"), duplicate.id},
+                                      {QStringLiteral("files"), QJsonArray::fromStringList(duplicate.files)}});
+    if (!duplicates.isEmpty())
+        summary.insert(QStringLiteral("duplicateIds"), duplicates);
     return summary;
 }
 

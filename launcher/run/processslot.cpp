@@ -2,6 +2,7 @@
 
 #include "launcher/run/childprocess.h"
 
+#include "contract/filedescription.h"
 #include "contract/storerecord.h"
 
 #include <QElapsedTimer>
@@ -47,6 +48,8 @@ public:
     }
 
 private:
+    // Beside the private store, where the scanner is asked to describe the file.
+    QString descriptionFile() const { return m_configHome + QStringLiteral("/description.json"); }
     void killGroup();
     void processEnded(int exitCode, QProcess::ExitStatus status);
     void report(ProcessEnd end);
@@ -76,7 +79,9 @@ void ProcessSlot::start(const ScanRequest &request, EndHandler ended)
     if (ProcessSlotFactory::privateStorePerProcess()) {
         m_configHome = m_stores.newFolder(&failure);
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_configHome);
+        environment.insert(QString::fromLatin1(descriptionFileVariable()), descriptionFile());
     }
+    environment.insert(QString::fromLatin1(scanFormatVariable()), request.format);
     if (!failure.isEmpty()) {
         // Reported from the event loop, as a failure to start is.
         ProcessEnd end;
@@ -132,6 +137,7 @@ void ProcessSlot::processEnded(int exitCode, QProcess::ExitStatus status)
         if (exitCode == 0)
             end.record = readPluginRecord(m_configHome.isEmpty() ? userStoreFile() : storeFileIn(m_configHome),
                                           m_request.path);
+        end.described = !m_configHome.isEmpty() && readFileDescription(descriptionFile(), &end.description);
     }
 #if defined(Q_OS_UNIX)
     // What the plug-in started goes with the scan, even when the scan ended

@@ -16,9 +16,20 @@ namespace {
 const QStringList kNamespaces = {
     // The user namespace is asked for explicitly: --unshare-all would go
     // on without it where it is refused.
-    QStringLiteral("--unshare-user"),   QStringLiteral("--unshare-pid"),     QStringLiteral("--unshare-net"),
-    QStringLiteral("--unshare-ipc"),    QStringLiteral("--unshare-uts"),     QStringLiteral("--unshare-cgroup-try"),
-    QStringLiteral("--disable-userns"), QStringLiteral("--die-with-parent"), QStringLiteral("--new-session"),
+    QStringLiteral("--unshare-user"),
+    QStringLiteral("--unshare-pid"),
+    QStringLiteral("--unshare-net"),
+    QStringLiteral("--unshare-ipc"),
+    QStringLiteral("--unshare-uts"),
+    QStringLiteral("--unshare-cgroup-try"),
+    QStringLiteral("--disable-userns"),
+    QStringLiteral("--die-with-parent"),
+    QStringLiteral("--new-session"),
+    // Run by root, bwrap would keep every capability inside, and with it
+    // the right to open the server's memory through /proc however it is
+    // protected.
+    QStringLiteral("--cap-drop"),
+    QStringLiteral("ALL"),
 };
 
 // The system, read-only: merged /usr with its links, or real folders.

@@ -12,8 +12,9 @@ namespace ombrel {
 // that no unix socket of the user's session can be reached and nothing
 // written outlives the sandbox; no network but an empty loopback; the
 // environment holds only the locale, PATH and the private home's
-// folders; the server is the PID namespace's init, so no scan can signal
-// it or anything outside, and everything dies with the launcher.
+// folders; no capability, whoever runs it; the server is the PID
+// namespace's init, so no scan can signal it or anything outside, and
+// everything dies with the launcher.
 
 struct SandboxCheck
 {

@@ -2,16 +2,24 @@
 
 #include "contract/lines.h"
 #include "contract/outcome.h"
+#include "contract/storerecord.h"
 
 namespace ombrel {
 
 namespace {
 
-ScanOutcome exitedOutcome(const ProcessEnd &end, QString *failure)
+bool isVst2(const ScanRequest &request)
+{
+    return request.format == QLatin1String("vst2");
+}
+
+ScanOutcome exitedOutcome(const ScanRequest &request, const ProcessEnd &end, QString *failure)
 {
     switch (end.exitCode) {
     case OutcomeOk:
-        if (!end.record.name.isEmpty())
+        // A VST 2 scan is the helper's: its record is what counts. Other
+        // formats keep no store, only their description.
+        if (isVst2(request) ? !end.record.name.isEmpty() : end.described)
             return ScanOutcome::Ok;
         // The scanner said it wrote the record: not finding it is our
         // side's failure (out of file descriptors, say), not the plug-in's.
@@ -36,6 +44,7 @@ ScanResult scanVerdict(const ScanRequest &request, const ProcessEnd &end)
 {
     ScanResult result;
     result.path = request.path;
+    result.format = request.format;
     result.milliseconds = end.milliseconds;
     result.scannedAt = end.endedAt;
     result.scanner = end.scanner;
@@ -54,9 +63,15 @@ ScanResult scanVerdict(const ScanRequest &request, const ProcessEnd &end)
         break;
     case ProcessEnd::Ending::Exited:
         result.exitCode = end.exitCode;
-        result.outcome = exitedOutcome(end, &result.failure);
-        if (result.outcome == ScanOutcome::Ok)
-            result.info = end.record;
+        result.outcome = exitedOutcome(request, end, &result.failure);
+        if (result.outcome == ScanOutcome::Ok) {
+            const bool asked = end.described && !end.description.plugins.isEmpty();
+            result.descriptions = asked || !isVst2(request) ? end.description.plugins
+                                                            : QList<PluginDescription>{describeRecord(end.record)};
+            result.note = end.description.note;
+        }
+        if (result.outcome == ScanOutcome::NotAPlugin)
+            result.cause = end.description.cause;
         break;
     }
     // Whatever way it ended, an end at the memory limit says so.

@@ -8,14 +8,16 @@ namespace ombrel {
 // Turns what a scan's process did into the launcher's result: the one
 // place on this side that reads the scanner's exit-code contract
 // (contract/outcome.h). Pure: the same request and end give the same result.
-//   exited 0 with the path's group        ok
-//   exited 0 without it                   failed; with a reason when the
+//   exited 0 with the path's group        ok (VST 2), described by what the scan
+//                                         left, else by the group alone
+//   exited 0 with a description           ok (other formats), with its plug-ins
+//   exited 0 without either               failed; with a reason when the
 //                                         scanner's last line was "OK" (the
 //                                         record could not be read: ours),
 //                                         else the plug-in ended the process
 //   exited 3                              missing
 //   exited 5, the ban line among the      banned
-//   first lines, else                     not-a-plugin
+//   first lines, else                     not-a-plugin (with the scan's cause)
 //   exited otherwise                      failed (exit N)
 //   died by a signal                      crashed (with it)
 //   killed at the time limit              timed-out

@@ -3,8 +3,12 @@
 #include "launcher/run/childprocess.h"
 #include "scanserver/protocol.h"
 
+#include "contract/storerecord.h"
+
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 
 #include <csignal>
@@ -125,8 +129,9 @@ void ServerSlot::start(const ScanRequest &request, EndHandler ended)
 void ServerSlot::sendScan()
 {
     const QByteArray limit = QByteArray::number(m_settings.memoryLimit);
-    m_server->write(frame(
-        Frame::Scan, joinFields({QFile::encodeName(m_request.scanner), QFile::encodeName(m_request.path), limit})));
+    m_server->write(frame(Frame::Scan,
+                          joinFields({QFile::encodeName(m_request.scanner), QFile::encodeName(m_request.path), limit,
+                                      m_request.format.toLatin1()})));
 }
 
 void ServerSlot::abort()
@@ -177,15 +182,9 @@ void ServerSlot::scanEnded(const QList<QByteArray> &fields)
     end.ending = signalled ? ProcessEnd::Ending::Crashed : ProcessEnd::Ending::Exited;
     (signalled ? end.signal : end.exitCode) = fields.value(1).toInt();
     end.memoryLimitHit = fields.value(2) == "1";
-    if (fields.size() >= 10) {
-        end.record.name = QString::fromUtf8(fields.at(3));
-        end.record.pluginfn = QString::fromUtf8(fields.at(4));
-        end.record.instrument = fields.at(5) == "1";
-        end.record.vendor = QString::fromUtf8(fields.at(6));
-        end.record.inchans = fields.at(7).toInt();
-        end.record.outchans = fields.at(8).toInt();
-        end.record.type = QString::fromUtf8(fields.at(9));
-    }
+    if (!fields.value(3).isEmpty())
+        end.record = recordFromJson(QJsonDocument::fromJson(fields.at(3)).object());
+    end.described = fileDescriptionFromBytes(fields.value(4), &end.description);
     report(end);
 }
 

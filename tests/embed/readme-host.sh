@@ -23,12 +23,23 @@ block cmake > "$work/scan-folders/CMakeLists.txt"
     || fail "no c or cmake block in the README's section"
 
 flags=()
+# For the build's own processor and word size: a 64-bit host cannot load a
+# 32-bit build's library.
+toolchain=$(sed -n 's/^CMAKE_TOOLCHAIN_FILE:[A-Z]*=//p' "$build/CMakeCache.txt")
+[ -z "$toolchain" ] || flags+=(-DCMAKE_TOOLCHAIN_FILE="$toolchain")
 if [ "$sanitize" = ON ]; then
     # The library is built with the sanitizers: their runtime must come first.
-    flags=(-DCMAKE_C_FLAGS=-fsanitize=address,undefined)
+    flags+=(-DCMAKE_C_FLAGS=-fsanitize=address,undefined)
 fi
 cmake -S "$work/scan-folders" -B "$work/scan-folders/build" -DCMAKE_PREFIX_PATH="$work/prefix" "${flags[@]}" \
     > "$work/configure.log" 2>&1 || { cat "$work/configure.log"; fail "configuring the README's host"; }
+# CMAKE_PREFIX_PATH only adds a place to look: another install (the
+# system's, say) must not stand in for this one.
+found=$(sed -n 's/^OmbrelScan_DIR:[A-Z]*=//p' "$work/scan-folders/build/CMakeCache.txt")
+case "$found" in
+"$work/prefix"/*) ;;
+*) fail "the README's host found OmbrelScan in $found, not in the install of $build" ;;
+esac
 cmake --build "$work/scan-folders/build" > "$work/build.log" 2>&1 || { cat "$work/build.log"; fail "building it"; }
 host=$work/scan-folders/build/scan-folders
 
@@ -39,7 +50,7 @@ XDG_CACHE_HOME=$work/cache "$host" "$@" > "$work/lines" 2> "$work/stderr" || { c
 python3 -c '
 import json, sys
 for p in json.load(open(sys.argv[1]))["plugins"]:
-    print("%s\t%s\t%s" % (p["outcome"], p.get("name", ""), p["path"]))
+    print("%s\t%s\t%s" % (p["outcome"], (p.get("descriptions") or [{}])[0].get("name", ""), p["path"]))
 ' "$work/report.json" | sort > "$work/expected"
 sort "$work/lines" > "$work/sorted"
 diff "$work/expected" "$work/sorted" || fail "the README's host and ombrel-scan differ (< ombrel-scan, > host)"

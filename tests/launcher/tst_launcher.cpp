@@ -281,15 +281,24 @@ private Q_SLOTS:
             const QJsonObject plugin = plugins.value(m_library + "/" + expected.file);
             QCOMPARE(plugin.value("outcome").toString(), QString::fromLatin1(expected.outcome));
             if (expected.name)
-                QCOMPARE(plugin.value("name").toString(), QString::fromLatin1(expected.name));
+                QCOMPARE(plugin.value("descriptions").toArray().at(0).toObject().value("name").toString(),
+                         QString::fromLatin1(expected.name));
             QCOMPARE(plugin.value("cause").toString(), QString::fromLatin1(expected.cause));
         }
-        const QJsonObject effect = plugins.value(m_library + "/effect.so");
+        const QJsonObject effect
+            = plugins.value(m_library + "/effect.so").value("descriptions").toArray().at(0).toObject();
         QCOMPARE(effect.value("vendor").toString(), QStringLiteral("Kestrune Tests"));
-        QCOMPARE(effect.value("inchans").toInt(), 3);
-        QCOMPARE(effect.value("outchans").toInt(), 5);
-        QCOMPARE(effect.value("instrument").toBool(), false);
-        QCOMPARE(plugins.value(m_library + "/instrument.so").value("instrument").toBool(), true);
+        QCOMPARE(effect.value("audioInputs").toInt(), 3);
+        QCOMPARE(effect.value("audioOutputs").toInt(), 5);
+        QCOMPARE(effect.value("kind").toString(), QStringLiteral("effect"));
+        QCOMPARE(plugins.value(m_library + "/instrument.so")
+                     .value("descriptions")
+                     .toArray()
+                     .at(0)
+                     .toObject()
+                     .value("kind")
+                     .toString(),
+                 QStringLiteral("instrument"));
         QCOMPARE(plugins.value(m_library + "/crash.so").value("signal").toInt(), int(SIGSEGV));
 
         // Killed within its limit plus a second.
@@ -617,7 +626,7 @@ private Q_SLOTS:
         QTest::newRow("mistyped folder") << QStringList{"%L/nope"} << 1
                                          << "ombrel-scan: %L/nope: no such file or folder\n" << QStringList{};
         QTest::newRow("folder without plug-ins") << QStringList{"%L/sub", "%D/empty"} << 0
-                                                 << "ombrel-scan: %D/empty: no plug-in file (*.so) in this folder\n"
+                                                 << "ombrel-scan: %D/empty: no plug-in file in this folder\n"
                                                  << QStringList{"%L/sub/deeper/main_only.so"};
         // %D/vst/linked is a link to %L/sub, as a distribution links a vendor folder into its VST folder.
         QTest::newRow("folder given and linked") << QStringList{"%D/vst", "%L/sub"} << 0 << ""
@@ -865,8 +874,12 @@ private Q_SLOTS:
             QVERIFY2(!shown.isEmpty() && shownPlainly(shown), shown.constData());
         }
 
-        const QJsonObject plugin
-            = byPath(launch({"--json", "--cache", cache, folder}).report).value(folder + "/evil\x1b[2J.so");
+        const QJsonObject plugin = byPath(launch({"--json", "--cache", cache, folder}).report)
+                                       .value(folder + "/evil\x1b[2J.so")
+                                       .value("descriptions")
+                                       .toArray()
+                                       .at(0)
+                                       .toObject();
         QCOMPARE(plugin.value("name").toString(), QStringLiteral("Evil\x1b[2J\x1b[31mRed"));
         QCOMPARE(plugin.value("vendor").toString(), QStringLiteral("Ven\tdor\nforged row\r"));
     }

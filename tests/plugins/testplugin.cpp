@@ -27,7 +27,7 @@
 // out a home, a cache, other plug-ins and listening sockets.
 #if defined(TP_ABUSE_WRITE_FILES) || defined(TP_ABUSE_REACH_OUT) || defined(TP_ABUSE_KILL_ALL)                         \
     || defined(TP_ABUSE_KILL_PARENT) || defined(TP_ABUSE_DAEMONS) || defined(TP_ABUSE_EAT_MEMORY)                      \
-    || defined(TP_ABUSE_PTRACE_PARENT)
+    || defined(TP_ABUSE_PTRACE_PARENT) || defined(TP_ABUSE_WRITE_SERVER_MEMORY) || defined(TP_ABUSE_FORK_STORM)
 #define TP_ABUSE
 #include <cerrno>
 #include <dlfcn.h>
@@ -37,6 +37,7 @@
 #include <sys/stat.h>
 #include <sys/socket.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #endif
 
 #define TP_EXPORT extern "C" __attribute__((visibility("default")))
@@ -171,6 +172,19 @@ void fill(void *buffer, const std::string &text)
         trace("product");
         fill(ptr, texts.product);
         return 1;
+    // Asked only by a describing scan, never in a host's conversation.
+    case Vst2::effGetPlugCategory:
+        trace("category");
+        return (effect->flags & Vst2::effFlagsIsSynth) ? Vst2::kPlugCategSynth : Vst2::kPlugCategEffect;
+    case Vst2::effGetVendorVersion:
+        trace("vendor version");
+        return 1203;
+    case Vst2::effCanDo:
+        trace("can do");
+        return std::strcmp(static_cast<const char *>(ptr), "receiveVstMidiEvent") == 0
+                && (effect->flags & Vst2::effFlagsIsSynth)
+            ? 1
+            : -1;
     default:
         return 0;
     }
@@ -346,6 +360,37 @@ void abuse()
     // Stopping the process that waits for the scanner would hang the scan.
     if (ptrace(PTRACE_ATTACH, getppid(), nullptr, nullptr) == 0)
         texts.name = "Traced its parent";
+#elif defined(TP_ABUSE_WRITE_SERVER_MEMORY)
+    // The process that reports the result, and the sandbox's init: whoever
+    // may write their memory decides what they report of later scans.
+    for (const std::string &process : {std::to_string(getppid()), std::string("1")}) {
+        const int fd = open(("/proc/" + process + "/mem").c_str(), O_RDWR | O_CLOEXEC);
+        if (fd >= 0) {
+            close(fd);
+            texts.name = "Opened the memory of " + process;
+        }
+    }
+#elif defined(TP_ABUSE_FORK_STORM)
+    // Starts processes until the kernel refuses one, and is named after how
+    // many it got. Never as root, whom no process limit binds; at most
+    // 3000, so that a missing limit shows in the result, not in the machine.
+    // Ends them then: a sanitized scanner's leak check needs a thread at exit.
+    std::vector<pid_t> children;
+    while (getuid() != 0 && children.size() < 3000) {
+        const pid_t child = fork();
+        if (child < 0)
+            break;
+        if (child == 0) {
+            pause();
+            _exit(0);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    texts.name = "Started " + std::to_string(children.size());
 #endif
 }
 #endif
@@ -403,6 +448,14 @@ void abuse()
     effect.numInputs = -1; // only valid after effOpen
     effect.numOutputs = -1;
     effect.flags = flags;
+    effect.numParams = 4;
+    effect.numPrograms = 2;
+    effect.version = 1100;
+#if defined(TP_GOOD_EFFECT)
+    effect.uniqueID = 0x4B735465; // 'KsTe'
+#elif defined(TP_INSTRUMENT)
+    effect.uniqueID = 0x4B735469; // 'KsTi'
+#endif
     return &effect;
 #endif
 }

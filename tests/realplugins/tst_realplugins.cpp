@@ -171,11 +171,13 @@ private Q_SLOTS:
             if (group.isEmpty())
                 continue;
             ++named;
-            QCOMPARE(plugin["name"].toString(), group.value("name"));
-            QCOMPARE(plugin["vendor"].toString(), group.value("vendor"));
-            QCOMPARE(plugin["instrument"].toBool(), group.value("instrument") == QLatin1String("true"));
-            QCOMPARE(plugin["inchans"].toInt(), group.value("inchans").toInt());
-            QCOMPARE(plugin["outchans"].toInt(), group.value("outchans").toInt());
+            const QJsonObject described = plugin.value("descriptions").toArray().at(0).toObject();
+            QCOMPARE(described["name"].toString(), group.value("name"));
+            QCOMPARE(described["vendor"].toString(), group.value("vendor"));
+            if (group.value("instrument") == QLatin1String("true"))
+                QCOMPARE(described["kind"].toString(), QStringLiteral("instrument"));
+            QCOMPARE(described["audioInputs"].toInt(), group.value("inchans").toInt());
+            QCOMPARE(described["audioOutputs"].toInt(), group.value("outchans").toInt());
         }
         QVERIFY(named > 100);
     }

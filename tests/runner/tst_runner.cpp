@@ -175,7 +175,8 @@ private Q_SLOTS:
         QCOMPARE(!result.lines.isEmpty(), withLines);
         QCOMPARE(result.path, QStringLiteral("/p.so"));
         QCOMPARE(result.signal, end.ending == ProcessEnd::Ending::Crashed ? 11 : 0);
-        QCOMPARE(result.info.name, outcome == QLatin1String("ok") ? QStringLiteral("Gain") : QString());
+        QCOMPARE(result.descriptions.value(0).name,
+                 outcome == QLatin1String("ok") ? QStringLiteral("Gain") : QString());
     }
 
     void queueKeepsToItsSlots_data()

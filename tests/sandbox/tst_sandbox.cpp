@@ -3,7 +3,8 @@
 // user running the tests and, where that is root, as nobody too. The
 // abuses that would reach the machine's processes (kill(-1)) only run in a
 // PID namespace of their own, or as an unprivileged user; the plug-in
-// checks that itself.
+// checks that itself. The fork storm runs only as a user other than root
+// (whom no process limit binds), under a process limit the test holds.
 
 #include "common/scannerrun.h"
 
@@ -90,11 +91,24 @@ private:
     QTemporaryDir m_open; // everyone may enter it: nobody's runs live here
     QString m_bin;
 
-    QStringList runAsArguments(const QString &user) const
+    QStringList runAsArguments(const QString &user, const QString &variant = QString()) const
     {
+        QStringList command;
+        if (variant == QLatin1String("abuse_fork_storm")) {
+            // What the machine runs now and 1,000 more: whatever the scan's
+            // own limit, the storm cannot go past this one.
+            QFile load("/proc/loadavg");
+            const int tasks = load.open(QIODevice::ReadOnly)
+                ? QString::fromLatin1(load.readAll()).section(' ', 3, 3).section('/', 1).toInt()
+                : 0;
+            command << "prlimit" << QStringLiteral("--nproc=%1").arg(tasks + 1000);
+        }
         if (user == QLatin1String("nobody"))
-            return {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", m_bin + "/ombrel-scan"};
-        return {m_bin + "/ombrel-scan"};
+            command << "setpriv"
+                    << "--reuid=65534"
+                    << "--regid=65534"
+                    << "--clear-groups";
+        return command << m_bin + "/ombrel-scan";
     }
 
 private Q_SLOTS:
@@ -122,12 +136,21 @@ private Q_SLOTS:
         if (::geteuid() == 0)
             users << "nobody";
         for (const QString &user : users) {
-            for (const char *variant : {"abuse_write_files", "abuse_reach_out", "abuse_kill_all", "abuse_kill_parent",
-                                        "abuse_daemons", "abuse_eat_memory", "abuse_ptrace_parent"})
+            const bool root = user == QLatin1String("self") && ::geteuid() == 0;
+            QStringList variants{
+                "abuse_write_files", "abuse_reach_out",  "abuse_kill_all",      "abuse_kill_parent",
+                "abuse_daemons",     "abuse_eat_memory", "abuse_ptrace_parent", "abuse_write_server_memory"};
+            if (!root)
+                variants << "abuse_fork_storm";
+            for (const QString &variant : variants)
                 QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(variant, user))) << variant << user << "require";
-            // Without a sandbox, what remains: the memory limit, and every
-            // process of a scan ends with it.
-            for (const char *variant : {"abuse_kill_parent", "abuse_daemons", "abuse_eat_memory"})
+            // Without a sandbox, what remains: the memory limit, a server
+            // that no plug-in may write into (but root, who may do anything
+            // outside), and every process of a scan ends with it.
+            QStringList unsandboxed{"abuse_kill_parent", "abuse_daemons", "abuse_eat_memory"};
+            if (!root)
+                unsandboxed << "abuse_write_server_memory";
+            for (const QString &variant : unsandboxed)
                 QTest::newRow(qPrintable(QStringLiteral("%1, %2, no sandbox").arg(variant, user)))
                     << variant << user << "off";
         }
@@ -174,9 +197,9 @@ private Q_SLOTS:
         portFile.close();
 
         const QString cache = base + "/cache.json";
-        const QStringList command
-            = runAsArguments(user) + QStringList{"--json", "--sandbox",      sandbox, "-j",      "1",   "--timeout",
-                                                 "20",     "--memory-limit", "256M",  "--cache", cache, lib};
+        const QStringList command = runAsArguments(user, variant)
+            + QStringList{"--json", "--sandbox",      sandbox, "-j",      "1",   "--timeout",
+                          "20",     "--memory-limit", "256M",  "--cache", cache, lib};
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", base + "/home");
@@ -193,7 +216,8 @@ private Q_SLOTS:
         QMap<QString, QJsonObject> results;
         for (const QJsonValue &value : report.value("plugins").toArray())
             results.insert(QFileInfo(value.toObject().value("path").toString()).fileName(), value.toObject());
-        QCOMPARE(results.value("z_good.so").value("name").toString(), QStringLiteral("Test Effect"));
+        QCOMPARE(results.value("z_good.so").value("descriptions").toArray().at(0).toObject().value("name").toString(),
+                 QStringLiteral("Test Effect"));
         QCOMPARE(report.value("protection").toString(), sandbox == QLatin1String("off") ? "limits" : "sandbox");
         const QJsonObject abuser = results.value("a_abuse.so");
 
@@ -212,8 +236,16 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!processWithArgument("ombrel-abuse-daemon"), 2000);
         if (variant == QLatin1String("abuse_eat_memory"))
             QCOMPARE(abuser.value("outcome").toString(), QStringLiteral("memory-limit"));
-        if (variant == QLatin1String("abuse_ptrace_parent"))
-            QCOMPARE(abuser.value("name").toString(), QStringLiteral("Test Effect"));
+        const QString abuserName = abuser.value("descriptions").toArray().at(0).toObject().value("name").toString();
+        if (variant == QLatin1String("abuse_ptrace_parent") || variant == QLatin1String("abuse_write_server_memory"))
+            QCOMPARE(abuserName, QStringLiteral("Test Effect"));
+        if (variant == QLatin1String("abuse_fork_storm")) {
+            // Well under the thousand more the test allowed; a plug-in's
+            // threads fit.
+            QVERIFY2(abuserName.startsWith("Started ") && abuserName.mid(8).toInt() >= 100
+                         && abuserName.mid(8).toInt() < 300,
+                     qPrintable(abuserName));
+        }
 
         // The cache was not forged: the next run shows the same.
         const QStringList again
@@ -223,7 +255,8 @@ private Q_SLOTS:
         const QJsonObject next = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
         for (const QJsonValue &value : next.value("plugins").toArray()) {
             if (value.toObject().value("path").toString().endsWith("/z_good.so"))
-                QCOMPARE(value.toObject().value("name").toString(), QStringLiteral("Test Effect"));
+                QCOMPARE(value.toObject().value("descriptions").toArray().at(0).toObject().value("name").toString(),
+                         QStringLiteral("Test Effect"));
         }
     }
 };

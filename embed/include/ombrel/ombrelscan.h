@@ -50,9 +50,9 @@ extern "C" {
 
 /* The version of this header; ombrel_scan_version() gives the library's. */
 #define OMBREL_SCAN_VERSION_MAJOR 1
-#define OMBREL_SCAN_VERSION_MINOR 0
+#define OMBREL_SCAN_VERSION_MINOR 1
 #define OMBREL_SCAN_VERSION_PATCH 0
-#define OMBREL_SCAN_VERSION "1.0.0"
+#define OMBREL_SCAN_VERSION "1.1.0"
 /* Raised whenever a program built against an older header could break. */
 #define OMBREL_SCAN_ABI_VERSION 1
 
@@ -112,6 +112,40 @@ extern "C" {
 #define OMBREL_PROBLEM_JOURNAL_NOT_WRITTEN 4
 #define OMBREL_PROBLEM_NO_SANDBOX 5 /* auto found no sandbox: scans run with less protection */
 
+/* The fields of a plug-in's description (since 1.1), numbered as the
+ * library's one table of fields; the keys are those of ombrel-scan's JSON. */
+#define OMBREL_FIELD_FORMAT 0 /* text: "vst2", "vst3", "clap", "lv2", "ladspa", "dssi" */
+#define OMBREL_FIELD_ID 1     /* text: what hosts recall a session by (the VST 2 unique ID in decimal) */
+#define OMBREL_FIELD_FOURCC 2 /* text: VST 2, the unique ID as four characters */
+#define OMBREL_FIELD_LABEL 3  /* text: LADSPA and DSSI */
+#define OMBREL_FIELD_NAME 4
+#define OMBREL_FIELD_VENDOR 5
+#define OMBREL_FIELD_VERSION 6
+#define OMBREL_FIELD_CATEGORY 7     /* text: in the format's own words */
+#define OMBREL_FIELD_KIND 8         /* text: "instrument", "effect", "note-effect", "analyzer", "other" */
+#define OMBREL_FIELD_AUDIO_INPUTS 9 /* number: channels of the main bus */
+#define OMBREL_FIELD_AUDIO_OUTPUTS 10
+#define OMBREL_FIELD_AUDIO_INPUTS_ALL 11 /* number: channels of every bus, side-chains included */
+#define OMBREL_FIELD_AUDIO_OUTPUTS_ALL 12
+#define OMBREL_FIELD_MIDI_INPUTS 13
+#define OMBREL_FIELD_MIDI_OUTPUTS 14
+#define OMBREL_FIELD_EDITOR 15 /* flag */
+#define OMBREL_FIELD_PARAMETERS 16
+#define OMBREL_FIELD_PROGRAMS 17       /* number: VST 2 */
+#define OMBREL_FIELD_REPLACING 18      /* flag: VST 2 */
+#define OMBREL_FIELD_VENDOR_VERSION 19 /* number: VST 2 */
+#define OMBREL_FIELD_COPYRIGHT 20      /* text: LADSPA and DSSI */
+#define OMBREL_FIELD_DESCRIPTION 21    /* text: CLAP */
+#define OMBREL_FIELD_FILE 22
+#define OMBREL_FIELD_BUNDLE 23
+#define OMBREL_FIELD_INDEX 24 /* number: its place among the file's plug-ins */
+#define OMBREL_FIELD_COUNT 25
+
+/* A field's type. */
+#define OMBREL_FIELD_TEXT 0
+#define OMBREL_FIELD_NUMBER 1
+#define OMBREL_FIELD_FLAG 2
+
 typedef struct ombrel_scan ombrel_scan;
 typedef struct ombrel_scan_result ombrel_scan_result;
 typedef struct ombrel_scan_summary ombrel_scan_summary;
@@ -141,8 +175,9 @@ OMBREL_SCAN_API ombrel_scan *ombrel_scan_new(void);
 OMBREL_SCAN_API void ombrel_scan_free(ombrel_scan *scan);
 
 /* Options; each only before ombrel_scan_start(). */
-/* A file or folder to scan (folders recursively, for *.so); none: the
- * folders in VST_PATH, else the usual VST 2 folders. */
+/* A file or folder to scan (folders recursively, for every format's files
+ * and bundles); none: each format's folders (VST_PATH, else the usual VST 2
+ * folders, and so on; ombrel-scan --help lists them). */
 OMBREL_SCAN_API int ombrel_scan_add_input(ombrel_scan *scan, const char *path);
 OMBREL_SCAN_API int ombrel_scan_set_jobs(ombrel_scan *scan, int jobs);          /* 1 to 1024 */
 OMBREL_SCAN_API int ombrel_scan_set_time_limit_ms(ombrel_scan *scan, long ms);  /* 100 to 86400000 */
@@ -158,6 +193,9 @@ OMBREL_SCAN_API int ombrel_scan_set_scanner_folder(ombrel_scan *scan, const char
 OMBREL_SCAN_API int ombrel_scan_set_sandbox(ombrel_scan *scan, int mode); /* OMBREL_SANDBOX_* */
 /* Per scan, in KiB (C89 has no 64-bit integer); 0: none. */
 OMBREL_SCAN_API int ombrel_scan_set_memory_limit_kib(ombrel_scan *scan, unsigned long kib);
+/* Since 1.1: the formats to scan, separated by ',' ("vst2,clap"); default:
+ * every one. */
+OMBREL_SCAN_API int ombrel_scan_set_formats(ombrel_scan *scan, const char *formats);
 /* A path a sandboxed scan may read besides its plug-in. */
 OMBREL_SCAN_API int ombrel_scan_add_read_only_path(ombrel_scan *scan, const char *path);
 
@@ -184,7 +222,8 @@ OMBREL_SCAN_API const ombrel_scan_summary *ombrel_scan_get_summary(const ombrel_
 OMBREL_SCAN_API const char *ombrel_scan_result_path(const ombrel_scan_result *result);
 OMBREL_SCAN_API int ombrel_scan_result_outcome(const ombrel_scan_result *result); /* OMBREL_OUTCOME_*, -1 for NULL */
 OMBREL_SCAN_API const char *ombrel_scan_result_outcome_name(const ombrel_scan_result *result);
-/* For "ok": */
+/* For "ok": the file's first plug-in's description, as 1.0 gave it (a
+ * VST 2 file holds one); the functions after these give every one. */
 OMBREL_SCAN_API const char *ombrel_scan_result_name(const ombrel_scan_result *result);
 OMBREL_SCAN_API const char *ombrel_scan_result_vendor(const ombrel_scan_result *result);
 OMBREL_SCAN_API int ombrel_scan_result_instrument(const ombrel_scan_result *result); /* 1 or 0 */
@@ -192,6 +231,21 @@ OMBREL_SCAN_API int ombrel_scan_result_inputs(const ombrel_scan_result *result);
 OMBREL_SCAN_API int ombrel_scan_result_outputs(const ombrel_scan_result *result);
 OMBREL_SCAN_API const char *ombrel_scan_result_type(const ombrel_scan_result *result);
 OMBREL_SCAN_API const char *ombrel_scan_result_pluginfn(const ombrel_scan_result *result);
+/* Since 1.1. What the file was scanned as ("vst2", ...). */
+OMBREL_SCAN_API const char *ombrel_scan_result_format(const ombrel_scan_result *result);
+/* For "ok": what a host should know of the plug-ins named, or "". */
+OMBREL_SCAN_API const char *ombrel_scan_result_note(const ombrel_scan_result *result);
+/* For "ok": how many plug-ins the file holds (0 for any other outcome). */
+OMBREL_SCAN_API size_t ombrel_scan_result_description_count(const ombrel_scan_result *result);
+/* Whether the plug-in at index tells the field (OMBREL_FIELD_*): 1 or 0. */
+OMBREL_SCAN_API int ombrel_scan_result_has(const ombrel_scan_result *result, size_t index, int field);
+/* A text field; "" when absent, not a text field, or out of range. */
+OMBREL_SCAN_API const char *ombrel_scan_result_text(const ombrel_scan_result *result, size_t index, int field);
+/* A number or flag field (a flag is 1 or 0); 0 when absent (see _has). */
+OMBREL_SCAN_API long ombrel_scan_result_number(const ombrel_scan_result *result, size_t index, int field);
+/* A field's JSON key ("audioInputs") and type (OMBREL_FIELD_TEXT ...); "" and -1 for any other. */
+OMBREL_SCAN_API const char *ombrel_scan_field_key(int field);
+OMBREL_SCAN_API int ombrel_scan_field_type(int field);
 /* The scanner's exit code; -1 when it did not exit (crashed, timed out, not started). */
 OMBREL_SCAN_API int ombrel_scan_result_exit_code(const ombrel_scan_result *result);
 /* For "crashed": the signal; else 0. */
@@ -223,6 +277,14 @@ OMBREL_SCAN_API const char *ombrel_scan_summary_scanner(const ombrel_scan_summar
 OMBREL_SCAN_API const char *ombrel_scan_summary_protection(const ombrel_scan_summary *summary);
 /* Why the protection is not a sandbox, when it is not. */
 OMBREL_SCAN_API const char *ombrel_scan_summary_protection_note(const ombrel_scan_summary *summary);
+/* Since 1.1. IDs that two or more plug-ins of one format share (a host keeps
+ * only one of them): how many, and for each its format, ID and files. */
+OMBREL_SCAN_API size_t ombrel_scan_summary_duplicate_count(const ombrel_scan_summary *summary);
+OMBREL_SCAN_API const char *ombrel_scan_summary_duplicate_format(const ombrel_scan_summary *summary, size_t index);
+OMBREL_SCAN_API const char *ombrel_scan_summary_duplicate_id(const ombrel_scan_summary *summary, size_t index);
+OMBREL_SCAN_API size_t ombrel_scan_summary_duplicate_file_count(const ombrel_scan_summary *summary, size_t index);
+OMBREL_SCAN_API const char *ombrel_scan_summary_duplicate_file(const ombrel_scan_summary *summary, size_t index,
+                                                               size_t file);
 
 #ifdef __cplusplus
 }

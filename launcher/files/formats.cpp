@@ -1,0 +1,88 @@
+#include "launcher/files/formats.h"
+
+#include "launcher/files/elfexports.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace ombrel {
+
+const QList<PluginFormat> &pluginFormats()
+{
+    static const QList<PluginFormat> formats = {
+        {QStringLiteral("vst2"),
+         QStringLiteral("VST_PATH"),
+         {QStringLiteral("~/.vst"), QStringLiteral("~/.lxvst"), QStringLiteral("/usr/lib/vst"),
+          QStringLiteral("/usr/lib/lxvst"), QStringLiteral("/usr/local/lib/vst"),
+          QStringLiteral("/usr/local/lib/lxvst")},
+         QStringLiteral(".so"),
+         false,
+         {"VSTPluginMain", "main"}},
+    };
+    return formats;
+}
+
+const PluginFormat *findFormat(const QString &name)
+{
+    for (const PluginFormat &format : pluginFormats()) {
+        if (format.name == name)
+            return &format;
+    }
+    return nullptr;
+}
+
+QStringList formatFolders(const PluginFormat &format, bool existingOnly)
+{
+    const QString fromEnvironment = qEnvironmentVariable(format.pathVariable.toLatin1().constData());
+    QStringList folders = fromEnvironment.split(QDir::listSeparator(), Qt::SkipEmptyParts);
+    if (folders.isEmpty()) {
+        for (const QString &folder : format.usualFolders)
+            folders << (folder.startsWith(QLatin1String("~/")) ? QDir::homePath() + folder.mid(1) : folder);
+    }
+    if (!existingOnly)
+        return folders;
+    // Folders that do not exist are simply not there to scan; they are not
+    // missing plug-ins.
+    QStringList existing;
+    for (const QString &folder : folders) {
+        if (QFileInfo(folder).isDir())
+            existing << folder;
+    }
+    return existing;
+}
+
+QStringList formatsOf(const QString &path, bool isFolder, const QStringList &wanted)
+{
+    QStringList bySuffix;
+    QList<QByteArray> symbols;
+    for (const PluginFormat &format : pluginFormats()) {
+        if (wanted.contains(format.name) && format.bundle == isFolder && path.endsWith(format.suffix)) {
+            bySuffix << format.name;
+            symbols << format.entrySymbols;
+        }
+    }
+    if (bySuffix.size() < 2 || symbols.isEmpty())
+        return bySuffix;
+    // A shared suffix: the library says which formats it carries.
+    QList<QByteArray> found;
+    elfExports(path, symbols, &found);
+    QStringList formats;
+    for (const QString &name : bySuffix) {
+        for (const QByteArray &symbol : findFormat(name)->entrySymbols) {
+            if (found.contains(symbol) && !formats.contains(name))
+                formats << name;
+        }
+    }
+    return formats.isEmpty() ? bySuffix.mid(0, 1) : formats;
+}
+
+bool isBundleName(const QString &name)
+{
+    for (const PluginFormat &format : pluginFormats()) {
+        if (format.bundle && name.endsWith(format.suffix))
+            return true;
+    }
+    return false;
+}
+
+} // namespace ombrel
