@@ -65,7 +65,7 @@ private Q_SLOTS:
         QVERIFY(scan.waitForFinished(120000));
         QCOMPARE(scan.exitCode(), 0);
         const QJsonArray results
-            = QJsonDocument::fromJson(scan.readAllStandardOutput()).object().value(QLatin1String("results")).toArray();
+            = QJsonDocument::fromJson(scan.readAllStandardOutput()).object().value(QLatin1String("plugins")).toArray();
         for (const QJsonValue &result : results) {
             const QString path = result.toObject().value(QLatin1String("path")).toString();
             m_results.insert(QFileInfo(path).fileName(), result.toObject());

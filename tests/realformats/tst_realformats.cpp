@@ -71,7 +71,7 @@ private Q_SLOTS:
         QVERIFY(scan.waitForFinished(300000));
         QCOMPARE(scan.exitCode(), 0);
         m_results
-            = QJsonDocument::fromJson(scan.readAllStandardOutput()).object().value(QLatin1String("results")).toArray();
+            = QJsonDocument::fromJson(scan.readAllStandardOutput()).object().value(QLatin1String("plugins")).toArray();
         QVERIFY(!m_results.isEmpty());
     }
 
