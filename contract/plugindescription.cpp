@@ -3,6 +3,8 @@
 #include <QJsonArray>
 #include <QJsonValue>
 
+#include <cmath>
+
 namespace {
 
 using Type = DescriptionField::Type;
@@ -91,7 +93,8 @@ PluginDescription descriptionFromJson(const QJsonObject &object)
                 description.*field.text = value.toString();
             break;
         case Type::Number:
-            if (value.isDouble())
+            // What a scan wrote is untrusted: a number past 2^53 is none of ours.
+            if (value.isDouble() && std::abs(value.toDouble()) <= 9007199254740992.0)
                 description.*field.number = qint64(value.toDouble());
             break;
         case Type::Flag:

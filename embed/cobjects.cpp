@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QtGlobal>
 
 namespace ombrel {
 
@@ -39,6 +40,10 @@ int statusCode(LibraryScanStatus status)
     return OMBREL_STATUS_COMPLETED;
 }
 
+// Within what a long holds on every host, 32-bit ones included, and
+// exactly representable as a double.
+constexpr double kMostLong = sizeof(long) >= 8 ? 9.0e18 : 2147483647.0;
+
 // Through the one table of fields, whose order the C numbers follow.
 ombrel_scan_description_values toC(const QJsonObject &json)
 {
@@ -52,8 +57,8 @@ ombrel_scan_description_values toC(const QJsonObject &json)
             c.text[i] = value.toString().toStdString();
         else if (value.isBool())
             c.number[i] = value.toBool() ? 1 : 0;
-        else
-            c.number[i] = long(value.toDouble());
+        else // clamped to what a long holds (32 bits on some hosts)
+            c.number[i] = long(qBound(-kMostLong, value.toDouble(), kMostLong));
     }
     return c;
 }

@@ -8,8 +8,9 @@
 // Exit code: 0 when the run completed, whatever the plug-ins did;
 //            1 when a file or folder given does not exist (the rest is scanned),
 //              or when --log names a plug-in the cache knows nothing of;
-//            2 for bad usage, a folder named that cannot be read, or
-//              when no scanner can be found;
+//            2 for bad usage, a folder named that cannot be read,
+//              when no scanner can be found, or when --sandbox=require
+//              finds no sandbox;
 //            3 when the cache file cannot be written;
 //            4 when the report cannot be written (a closed pipe ends
 //              quietly by SIGPIPE instead, as with other tools);
@@ -19,12 +20,15 @@
 #include "logcommand.h"
 #include "options.h"
 #include "reportwriter.h"
+#include "terminalwidth.h"
 #include "usage.h"
 
 #include "launcher/cache/scancache.h"
 #include "launcher/files/candidates.h"
+#include "launcher/files/formats.h"
 #include "launcher/library/libraryscan.h"
 #include "launcher/report/jsonlines.h"
+#include "launcher/report/nothingfound.h"
 #include "launcher/report/report.h"
 #include "launcher/report/terminaltext.h"
 
@@ -32,6 +36,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -61,6 +66,24 @@ QStringList scannerPlaces()
     const QString dir = QCoreApplication::applicationDirPath();
     return {dir + QStringLiteral("/OmbrelPluginScanner"),
             QDir::cleanPath(dir + QStringLiteral("/../libexec/ombrel/OmbrelPluginScanner"))};
+}
+
+// Where a run without inputs looks, per format.
+QList<SearchedFormat> searchedFolders(const QStringList &formats)
+{
+    QList<SearchedFormat> searched;
+    for (const PluginFormat &format : pluginFormats()) {
+        if (!formats.isEmpty() && !formats.contains(format.name))
+            continue;
+        SearchedFormat one{format.name,
+                           format.pathVariable,
+                           !qEnvironmentVariableIsEmpty(format.pathVariable.toLatin1().constData()),
+                           {}};
+        for (const QString &folder : formatFolders(format, false))
+            one.folders.append({folder, QFileInfo(folder).isDir()});
+        searched << one;
+    }
+    return searched;
 }
 
 // One line on a terminal, rewritten in place.
@@ -292,11 +315,15 @@ int scanLibrary(const QCommandLineParser &parser, const CommandLine &options)
         events.writeLine(jsonLineSummary(summary.results, summary.scanner, interrupted, protection));
     else if (parser.isSet(options.json))
         events.writeLine(reportJson(summary.results, summary.scanner, interrupted, protection));
-    else
-        events.writeLine(
-            reportTable(summary.results, protection,
-                        logCommandLine(parser.isSet(options.cache) ? parser.value(options.cache) : QString()))
-                .toUtf8());
+    else {
+        QString table = reportTable(
+            summary.results, protection,
+            logCommandLine(parser.isSet(options.cache) ? parser.value(options.cache) : QString()), tableWidth());
+        // A first run on a machine without plug-ins: say where it looked.
+        if (summary.results.isEmpty() && scanOptions.inputs.isEmpty() && !interrupted)
+            table += nothingFoundNote(searchedFolders(scanOptions.formats));
+        events.writeLine(table.toUtf8());
+    }
     if (!events.outputError().isEmpty()) {
         printError(events.outputError());
         return ExitOutput;

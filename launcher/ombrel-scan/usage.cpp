@@ -50,9 +50,9 @@ QString usageText(const QList<QCommandLineOption> &options)
                            "Exit code: 0 when the run completed, whatever the plug-ins did; 1 when a\n"
                            "file or folder given does not exist (the rest is scanned) or the cache\n"
                            "knows nothing of --log's plug-in; 2 for bad usage, a folder named that\n"
-                           "cannot be read, or when no scanner is found; 3 when the cache cannot be\n"
-                           "written; 4 when the report cannot be written; 130 when interrupted (the\n"
-                           "cache keeps every finished scan).\n")
+                           "cannot be read, when no scanner is found, or when --sandbox=require finds\n"
+                           "no sandbox; 3 when the cache cannot be written; 4 when the report cannot\n"
+                           "be written; 130 when interrupted (the cache keeps every finished scan).\n")
                 .arg(folders);
     return text;
 }

@@ -2,6 +2,7 @@
 
 #include "launcher/core/duplicateids.h"
 #include "launcher/report/jsonformat.h"
+#include "launcher/report/tablefit.h"
 #include "launcher/report/terminaltext.h"
 
 #include <algorithm>
@@ -73,7 +74,8 @@ QList<QStringList> resultRows(const ScanResult &r)
 
 } // namespace
 
-QString reportTable(const QList<ScanResult> &results, const RunProtection &protection, const QString &logCommand)
+QString reportTable(const QList<ScanResult> &results, const RunProtection &protection, const QString &logCommand,
+                    int maxWidth)
 {
     const QStringList header
         = {QStringLiteral("name"),   QStringLiteral("vendor"),  QStringLiteral("format"), QStringLiteral("kind"),
@@ -81,18 +83,11 @@ QString reportTable(const QList<ScanResult> &results, const RunProtection &prote
     QList<QStringList> rows{header};
     for (const ScanResult &r : results)
         rows << resultRows(r);
-    QVector<int> widths(header.size(), 0);
-    for (const QStringList &row : rows) {
-        for (int i = 0; i < row.size(); ++i)
-            widths[i] = qMax(widths[i], int(row.at(i).size()));
-    }
-    QString table;
-    for (const QStringList &row : rows) {
-        QString line;
-        for (int i = 0; i < row.size(); ++i)
-            line += i + 1 < row.size() ? row.at(i).leftJustified(widths.at(i) + 2) : row.at(i);
-        table += line + QLatin1Char('\n');
-    }
+    // One long cell (a cause, a vendor) must not push every row past the
+    // terminal's edge: the outcome, name and vendor give way first, then the
+    // path, which keeps its file name. --log and the JSON keep the whole text.
+    const QVector<ColumnFit> fits = {{1, 10}, {1, 8}, {}, {}, {}, {1, 12}, {2, 20, ColumnFit::End}};
+    QString table = fitTable(rows, fits, maxWidth).join(QLatin1Char('\n')) + QLatin1Char('\n');
     table += reportSummary(results) + QLatin1Char('\n');
     for (const DuplicateId &duplicate : duplicateIds(results)) {
         QStringList files;
@@ -114,20 +109,26 @@ QString reportTable(const QList<ScanResult> &results, const RunProtection &prote
         path.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
         table += QStringLiteral("Why a plug-in did not end ok: %1 '%2'\n").arg(logCommand, path);
     }
-    const QString line = protectionLine(protection);
+    const int scanned
+        = int(std::count_if(results.begin(), results.end(), [](const ScanResult &r) { return !r.cached; }));
+    const QString line = protectionLine(protection, scanned);
     if (!line.isEmpty())
         table += line + QLatin1Char('\n');
     return table;
 }
 
-QString protectionLine(const RunProtection &protection)
+QString protectionLine(const RunProtection &protection, int scanned)
 {
+    // Results from the cache were protected by whatever held when they were
+    // scanned; this run vouches only for its own scans.
+    if (scanned == 0)
+        return QString();
     if (protection.protection == QLatin1String("sandbox"))
-        return QStringLiteral("Protection: each scan ran in a sandbox (no network, no writes outside it, "
-                              "nothing of it left running)");
+        return QStringLiteral("Protection: each scan of this run ran in a sandbox (no network, no writes outside "
+                              "it, nothing of it left running)");
     if (protection.protection == QLatin1String("limits"))
-        return QStringLiteral("Protection: no sandbox (%1); each scan had a memory limit and a system call "
-                              "filter, and its processes ended with it")
+        return QStringLiteral("Protection: no sandbox (%1); each scan of this run had a memory limit and a "
+                              "system call filter, and its processes ended with it")
             .arg(protection.note);
     if (protection.protection == QLatin1String("none"))
         return QStringLiteral("Protection: none (%1); only each scan's process group was killed with it")

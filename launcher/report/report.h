@@ -20,12 +20,14 @@ struct RunProtection
 // For people: one row per plug-in (name, vendor, kind, ins/outs, outcome,
 // path), a summary line, what protected the scans and, when a scan failed,
 // the command that shows why: `logCommand`, as it can be pasted, followed
-// by the quoted path.
+// by the quoted path. Rows wider than maxWidth (0: no limit) are cut to it
+// where they can be.
 QString reportTable(const QList<ScanResult> &results, const RunProtection &protection = {},
-                    const QString &logCommand = QStringLiteral("ombrel-scan --log"));
+                    const QString &logCommand = QStringLiteral("ombrel-scan --log"), int maxWidth = 0);
 
-// "Protection: ..." for the table's last line; empty when nothing is known.
-QString protectionLine(const RunProtection &protection);
+// "Protection: ..." for the table's last line, said of the `scanned` scans
+// this run made; empty when it made none or nothing is known.
+QString protectionLine(const RunProtection &protection, int scanned);
 
 // "1 plug-in", "2 plug-ins".
 QString plugInCount(qsizetype n);

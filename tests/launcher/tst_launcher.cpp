@@ -4,6 +4,8 @@
 #include "common/scannerrun.h"
 #include "launcher/core/scanresult.h"
 #include "launcher/files/elfexports.h"
+#include "launcher/report/nothingfound.h"
+#include "launcher/report/tablefit.h"
 
 #include <QBuffer>
 #include <QDateTime>
@@ -972,9 +974,96 @@ private Q_SLOTS:
         // Header, two rows, summary, protection; banned is no failure to look into.
         QCOMPARE(lines.size(), 5);
         QCOMPARE(lines.at(3), QStringLiteral("2 plug-ins: 1 ok, 1 banned (2 scanned, 0 from the cache)"));
+        QVERIFY(lines.at(4).startsWith("Protection: "));
+        // A run that scanned nothing vouches for no protection.
         const Run one = launch({"--cache", cacheFile("table"), m_library + "/effect.so"});
-        QVERIFY2(one.out.contains("\n1 plug-in: 1 ok (0 scanned, 1 from the cache)\nProtection: "),
-                 qPrintable(one.out));
+        QVERIFY2(one.out.endsWith("\n1 plug-in: 1 ok (0 scanned, 1 from the cache)\n"), qPrintable(one.out));
+    }
+
+    // One long cause must not widen every row past the terminal's edge;
+    // written to a file, the table keeps every cell whole.
+    void tableKeepsToTheTerminalWidth()
+    {
+        const QString cause = "not-a-plugin: no VST 2 entry point: probably a library plug-ins load";
+        const QStringList args = {"--cache", cacheFile("width"), m_library + "/effect.so", m_library + "/no_entry.so"};
+        QProcessEnvironment narrow;
+        narrow.insert("COLUMNS", "100");
+        const QStringList rows = launch(args, narrow).out.split('\n').mid(0, 3);
+        for (const QString &row : rows)
+            QVERIFY2(row.size() <= 100, qPrintable(rows.join('\n')));
+        QVERIFY2(rows.at(2).contains(QStringLiteral(" not-a-plugi\u2026")), qPrintable(rows.at(2)));
+        QProcessEnvironment unlimited;
+        unlimited.insert("COLUMNS", "0");
+        QVERIFY(launch(args, unlimited).out.contains(cause));
+    }
+
+    void fitTable_data()
+    {
+        QTest::addColumn<QList<QStringList>>("rows");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<QStringList>("lines");
+        const QList<QStringList> table = {{"name", "outcome", "path"},
+                                          {"Gain", "ok", "/p/gain.so"},
+                                          {"-", "not-a-plugin: no entry point", "/p/core.so"}};
+        QTest::newRow("no limit") << table << 0
+                                  << QStringList{"name  outcome                       path",
+                                                 "Gain  ok                            /p/gain.so",
+                                                 "-     not-a-plugin: no entry point  /p/core.so"};
+        QTest::newRow("wide enough") << table << 46
+                                     << QStringList{"name  outcome                       path",
+                                                    "Gain  ok                            /p/gain.so",
+                                                    "-     not-a-plugin: no entry point  /p/core.so"};
+        // The outcome gives way before the path, down to its minimum.
+        QTest::newRow("outcome cut") << table << 34
+                                     << QStringList{"name  outcome           path",
+                                                    "Gain  ok                /p/gain.so",
+                                                    "-     not-a-plugin: n…  /p/core.so"};
+        // Then the path, keeping its end; then nothing more.
+        QTest::newRow("path cut") << table << 27
+                                  << QStringList{"name  outcome       path", "Gain  ok            …ain.so",
+                                                 "-     not-a-plugi…  …ore.so"};
+        QTest::newRow("too narrow") << table << 10
+                                    << QStringList{"name  outcome       path", "Gain  ok            …ain.so",
+                                                   "-     not-a-plugi…  …ore.so"};
+    }
+
+    void fitTable()
+    {
+        QFETCH(QList<QStringList>, rows);
+        QFETCH(int, width);
+        QFETCH(QStringList, lines);
+        const QVector<ColumnFit> fits = {{}, {1, 12}, {2, 7, ColumnFit::End}};
+        QCOMPARE(ombrel::fitTable(rows, fits, width), lines);
+    }
+
+    // A run that named nothing and found nothing says where it looked,
+    // per format, and how to name a folder.
+    void nothingFoundSaysWhereItLooked()
+    {
+        QProcessEnvironment env;
+        env.insert("VST_PATH", m_dir.path() + "/empty:" + m_dir.path() + "/absent");
+        env.insert("COLUMNS", "0");
+        QVERIFY(QDir(m_dir.path()).mkpath("empty"));
+        const Run run = launch({"--cache", cacheFile("nothing")}, env);
+        QCOMPARE(run.exitCode, 0);
+        const QString expected = QStringLiteral("0 plug-ins: none (0 scanned, 0 from the cache)\n"
+                                                "No plug-in found in the folders searched:\n"
+                                                "  vst2 plug-ins, the folders in VST_PATH:\n"
+                                                "    %1/empty   holds no plug-in\n"
+                                                "    %1/absent  does not exist\n"
+                                                "To scan a folder, name it: ombrel-scan /path/to/plug-ins; or "
+                                                "list folders in VST_PATH, separated by ':'.\n")
+                                     .arg(m_dir.path());
+        QVERIFY2(run.out.endsWith(expected), qPrintable(run.out));
+        // Named, an empty folder is told on stderr as before; no note.
+        QVERIFY(!launch({"--cache", cacheFile("nothing"), m_dir.path() + "/empty"}).out.contains("No plug-in found"));
+        // A second format lists its own folders and variable.
+        const QString two = nothingFoundNote(
+            {{"VST 2", "VST_PATH", false, {{"/a", false}}}, {"CLAP", "CLAP_PATH", true, {{"/b", true}}}});
+        QVERIFY2(two.contains("  CLAP plug-ins, the folders in CLAP_PATH:\n    /b  holds no plug-in\n")
+                     && two.contains("the usual folders (VST_PATH is not set):\n    /a  does not exist\n")
+                     && two.contains("list folders in VST_PATH, CLAP_PATH,"),
+                 qPrintable(two));
     }
 
     // What a file's dynamic symbols say, without loading it.

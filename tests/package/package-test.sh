@@ -1,42 +1,57 @@
 #!/usr/bin/env bash
-# Builds the Debian package, installs it into a temporary root and scans the
-# example plug-in with the installed scanner, as a host would find it. Given
-# an i386 build tree, also installs its package into the same root and scans
-# that build's 32-bit example with the installed ombrel-scan.
+# Builds the Debian packages, installs them into a temporary root and scans
+# the example plug-in with the installed scanner, as a host would find it.
+# Given an i386 build tree, also installs its package into the same root and
+# scans that build's 32-bit example with the installed ombrel-scan.
 # Checks what lintian and a person need too: stripped binaries, section,
-# description, copyright; man pages and completion that name every option
-# of --help; lintian must report no error.
+# description, copyright; the library split as Debian splits one (run-time
+# file in a package named after its soname, in the multiarch folder; the
+# rest in -dev); man pages and completion that name every option of
+# --help; lintian must report neither error nor warning.
 # Usage: package-test.sh <build dir> <scanner dir below /usr> <example plug-in> [<i386 build dir>] [<lintian>]
 set -euo pipefail
 build=$1 libexec=$2 plugin=$3 companion=${4:-} lintian=${5:-}
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-files() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ { print $NF }' | sort; }
+files() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ { print $6 }' | sort; }
 fail() { echo "FAIL: $*"; exit 1; }
 
-cpack --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null
-deb=$(ls "$work"/out/*.deb)
-dpkg-deb -x "$deb" "$work/root"
-echo "package: $(basename "$deb"), depends: $(dpkg-deb -f "$deb" Depends)"
-dpkg-deb -f "$deb" Depends | grep -Eq 'libqt(6core6|5core5a)'
-
 # What every package of ours needs.
-package=$(dpkg-deb -f "$deb" Package)
-[ "$(dpkg-deb -f "$deb" Section)" = sound ] || fail "section is not sound"
-[ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 2 ] || fail "no long description"
-doc=$work/root/usr/share/doc/$package
-[ -s "$doc/copyright" ] && [ -s "$doc/changelog.gz" ] || fail "no copyright or change log in /usr/share/doc/$package"
-while read -r binary; do
-    file -b "$binary" | grep -q ', stripped' || fail "$binary is not stripped"
-done < <(find "$work/root" -type f -perm -u+x)
-if [ -n "$lintian" ]; then
-    # Errors fail the test; warnings are shown.
-    "$lintian" --fail-on error "$deb" 2>/dev/null || fail "lintian found errors"
-    echo "PASS: lintian"
+check_package() {
+    local deb=$1 section=$2 package
+    package=$(dpkg-deb -f "$deb" Package)
+    echo "package: $(basename "$deb"), depends: $(dpkg-deb -f "$deb" Depends)"
+    [ "$(dpkg-deb -f "$deb" Section)" = "$section" ] || fail "$package: section is not $section"
+    [ "$(dpkg-deb -f "$deb" Description | wc -l)" -gt 2 ] || fail "$package: no long description"
+    rm -rf "$work/one" && dpkg-deb -x "$deb" "$work/one"
+    local doc=$work/one/usr/share/doc/$package
+    [ -s "$doc/copyright" ] && [ -s "$doc/changelog.gz" ] || fail "no copyright or change log in /usr/share/doc/$package"
+    while read -r binary; do
+        file -b "$binary" | grep -q ', stripped' || fail "$binary is not stripped"
+    done < <(find "$work/one" -type f \( -perm -u+x -o -name '*.so*' \))
+    if [ -n "$lintian" ]; then
+        "$lintian" --fail-on error,warning "$deb" 2>/dev/null || fail "lintian found errors or warnings in $package"
+        echo "PASS: lintian $package"
+    fi
+    dpkg-deb -x "$deb" "$work/root"
+}
+
+cpack --config "$build/CPackConfig.cmake" -B "$work/out" >/dev/null
+[ -n "$lintian" ] || echo "lintian not installed: packages not checked by it"
+if compgen -G "$work/out/libombrelscan*.deb" >/dev/null; then
+    deb=$(ls "$work"/out/ombrel-plugin-scanner_*.deb)
+    lib=$(ls "$work"/out/libombrelscan[0-9]*_*.deb)
+    dev=$(ls "$work"/out/libombrelscan-dev_*.deb)
+    check_package "$deb" sound
+    check_package "$lib" libs
+    check_package "$dev" libdevel
 else
-    echo "lintian not installed: package not checked by it"
+    deb=$(ls "$work"/out/*.deb)
+    check_package "$deb" sound
 fi
+package=$(dpkg-deb -f "$deb" Package)
+dpkg-deb -f "$deb" Depends | grep -Eq 'libqt(6core6|5core5a)'
 
 scanner="$work/root/usr/$libexec/OmbrelPluginScanner"
 [ -x "$scanner" ] || fail "no scanner at /usr/$libexec"
@@ -93,15 +108,34 @@ echo "PASS: installed ombrel-scan scanned $plugin"
 log=$("$launcher" --log "$plugin" --cache "$work/cache.json") && grep -q '^outcome: ok' <<<"$log" || fail "ombrel-scan --log"
 [ "$(ls "$work"/root/usr/share/ombrel-plugin-scanner/schema/*.schema.json | wc -l)" = 4 ] || fail "schemas not installed"
 echo "PASS: installed ombrel-scan writes JSON lines and shows its log; the schemas are installed"
-# What hosts link: the library under its soname, its header, CMake package and pkg-config file.
-for file in 'usr/lib*/libombrelscan.so.1' usr/include/ombrel/ombrelscan.h \
-    'usr/lib*/cmake/OmbrelScan/OmbrelScanConfig.cmake' 'usr/lib*/pkgconfig/ombrelscan.pc'; do
-    compgen -G "$work/root/$file" > /dev/null || fail "no $file in the package"
+# What hosts link, as Debian packages a library: the run-time file under
+# its soname in a package named after it, in the multiarch folder; the
+# header, CMake package, pkg-config file and .so link in the -dev package.
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
+libdir=./usr/lib/$multiarch
+soname=$(objdump -p "$work/root/$libdir/libombrelscan.so.1" | awk '$1 == "SONAME" { print $2 }')
+[ "$soname" = libombrelscan.so.1 ] || fail "the library's soname is ${soname:-none}, not libombrelscan.so.1"
+[ "$(dpkg-deb -f "$lib" Package)" = libombrelscan1 ] || fail "$(basename "$lib") is not named after libombrelscan.so.1"
+others=$(files "$lib" | grep -v -e "^$libdir/libombrelscan\.so\.1" -e '^./usr/share/doc/libombrelscan1/' || true)
+[ -z "$others" ] || fail "the library package also ships: $others"
+for file in "$libdir/libombrelscan.so" ./usr/include/ombrel/ombrelscan.h \
+    "$libdir/cmake/OmbrelScan/OmbrelScanConfig.cmake" "$libdir/pkgconfig/ombrelscan.pc"; do
+    files "$dev" | grep -qxF "$file" || fail "no $file in the -dev package"
 done
+[ "$(dpkg-deb -f "$dev" Depends)" = "libombrelscan1 (= $(dpkg-deb -f "$lib" Version))" ] \
+    || fail "the -dev package depends on $(dpkg-deb -f "$dev" Depends)"
+! files "$deb" | grep -q libombrelscan || fail "the programs' package ships the library too"
 # Listed whole first: grep -q would leave tar writing into a closed pipe.
-control=$(dpkg-deb --ctrl-tarfile "$deb" | tar -tf -)
+control=$(dpkg-deb --ctrl-tarfile "$lib" | tar -tf -)
 grep -q 'shlibs$' <<<"$control" || fail "no shlibs file"
-echo "PASS: the package ships the library for hosts, its header, CMake package and pkg-config file"
+grep -q 'triggers$' <<<"$control" || fail "no ldconfig trigger"
+! grep -qE 'post(inst|rm)$' <<<"$control" || fail "the library package has maintainer scripts"
+# Built against the unpacked -dev files, the way a host finds them.
+libs=$(PKG_CONFIG_LIBDIR="$work/root/usr/lib/$multiarch/pkgconfig" pkg-config --libs-only-L ombrelscan) \
+    || fail "pkg-config finds no ombrelscan in the multiarch folder"
+libs=$(echo $libs) # no trailing space
+[ "$(realpath -m "${libs#-L}")" = "$(realpath "$work/root/usr/lib/$multiarch")" ] || fail "pkg-config gives $libs"
+echo "PASS: libombrelscan1 and libombrelscan-dev split the library as Debian does, in /usr/lib/$multiarch"
 
 [ -n "$companion" ] || exit 0
 plugin32="$companion/example/ExampleGain.so"

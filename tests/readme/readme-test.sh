@@ -4,7 +4,8 @@
 # plug-ins) and compares what they print with what the README shows, so the
 # two cannot drift apart. Only what differs between runs is masked: when a
 # plug-in was scanned, the scanner's path in --log, and what protection
-# this machine allows.
+# this machine allows. The same for the README's --help block, all but the
+# defaults that depend on the machine (processors, home, install place).
 # Usage: readme-test.sh <source dir> <build dir>
 set -euo pipefail
 source=$1 build=$2
@@ -16,6 +17,8 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/build"
 ln -s "$build" "$work/build/default"
 export XDG_CACHE_HOME=$work/cache
+# Written to a pipe, the table is cut to COLUMNS alone; the README's is whole.
+unset COLUMNS
 # A sanitizer build must still let the crashing plug-ins crash.
 export ASAN_OPTIONS=${ASAN_OPTIONS:+$ASAN_OPTIONS:}handle_segv=0
 
@@ -52,4 +55,21 @@ while IFS= read -r line; do
     fi
 done < "$work/session"
 check
+
+# --help, as an installed ombrel-scan prints it.
+help_mask() {
+    sed -E -e 's/\(default: [0-9]+, the number of processors\)/(default: <n>, the number of processors)/' \
+        -e 's#the cache file \(default: .*\)#the cache file (default: <cache>)#' \
+        -e 's#the native scanner to run \(default: .*,$#the native scanner to run (default: <beside>,#' \
+        -e 's#^( +)else /.*/OmbrelPluginScanner;$#\1else <libexec>;#' \
+        -e 's#here: [^)]*\)#here: <this machine>)#' -e 's#^else /.*\.$#else <usual folders>.#'
+}
+awk '$0 == "$ ombrel-scan --help" { on = 1; next } on && /^```/ { exit } on' "$source/README.md" > "$work/help"
+[ -s "$work/help" ] || { echo "FAIL: README.md shows no ombrel-scan --help block"; exit 1; }
+if diff <(help_mask < "$work/help") <("$build/ombrel-scan" --help | help_mask); then
+    echo "PASS: ombrel-scan --help"
+else
+    echo "FAIL: ombrel-scan --help prints, where the README shows something else (above)"
+    status=1
+fi
 exit "$status"
