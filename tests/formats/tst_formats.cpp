@@ -96,6 +96,8 @@ private Q_SLOTS:
         QTest::newRow("vst3 no classes") << "vst3_no_classes.vst3" << "ok" << 0 << 0;
         QTest::newRow("vst3 many classes") << "vst3_many_classes.vst3" << "ok" << 0 << 10000;
         QTest::newRow("vst3 unterminated") << "vst3_unterminated.vst3" << "ok" << 0 << 2;
+        QTest::newRow("vst3 first factory only") << "vst3_factory_v1.vst3" << "ok" << 0 << 2;
+        QTest::newRow("clap draft version") << "clap_draft_version.clap" << "not-a-plugin" << 0 << 0;
         QTest::newRow("clap good") << "clap_good.clap" << "ok" << 0 << 2;
         QTest::newRow("clap no plug-ins") << "clap_no_plugins.clap" << "ok" << 0 << 0;
         QTest::newRow("clap many plug-ins") << "clap_many_plugins.clap" << "ok" << 0 << 10000;

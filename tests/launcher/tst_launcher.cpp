@@ -1044,7 +1044,7 @@ private Q_SLOTS:
         env.insert("VST_PATH", m_dir.path() + "/empty:" + m_dir.path() + "/absent");
         env.insert("COLUMNS", "0");
         QVERIFY(QDir(m_dir.path()).mkpath("empty"));
-        const Run run = launch({"--cache", cacheFile("nothing")}, env);
+        const Run run = launch({"--cache", cacheFile("nothing"), "--format", "vst2"}, env);
         QCOMPARE(run.exitCode, 0);
         const QString expected = QStringLiteral("0 plug-ins: none (0 scanned, 0 from the cache)\n"
                                                 "No plug-in found in the folders searched:\n"

@@ -887,8 +887,14 @@ struct Factory
 
     static tresult queryInterface(void *self, const char *iid, void **object)
     {
-        if (sameIid(iid, kFUnknownIid) || sameIid(iid, kPluginFactoryIid) || sameIid(iid, kPluginFactory2Iid)
-            || sameIid(iid, kPluginFactory3Iid)) {
+#if defined(TP_VST3_FACTORY_V1)
+        // An early module: the first factory interface only, with its short class records.
+        const bool answered = sameIid(iid, kFUnknownIid) || sameIid(iid, kPluginFactoryIid);
+#else
+        const bool answered = sameIid(iid, kFUnknownIid) || sameIid(iid, kPluginFactoryIid)
+            || sameIid(iid, kPluginFactory2Iid) || sameIid(iid, kPluginFactory3Iid);
+#endif
+        if (answered) {
             addRefOf(self);
             *object = self;
             return kResultOk;
@@ -916,7 +922,10 @@ struct Factory
         info->flags = 16; // Unicode
         return kResultOk;
     }
-    static int32_t countClasses(void *) { return kClassCount; }
+    static int32_t countClasses(void *)
+    {
+        return kClassCount;
+    }
     static tresult classInfo(void *, int32_t index, PClassInfo *info)
     {
         if (index < 0 || index >= kClassCount)
@@ -1221,5 +1230,10 @@ const void *entryFactory(const char *id)
 
 } // namespace
 
+#if defined(TP_CLAP_DRAFT_VERSION)
+// Built against the format's draft: no host may call into it.
+TP_EXPORT const Clap::PluginEntry clap_entry = {{0, 3, 0}, entryInit, entryDeinit, entryFactory};
+#else
 TP_EXPORT const Clap::PluginEntry clap_entry = {{1, 2, 10}, entryInit, entryDeinit, entryFactory};
+#endif
 #endif
