@@ -38,6 +38,13 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// Long enough for ten thousand classes on a busy machine, sanitizers included.
+#if defined(OMBREL_SANITIZED)
+const char kTimeLimit[] = "30";
+#else
+const char kTimeLimit[] = "5";
+#endif
+
 } // namespace
 
 class FormatsTest : public QObject
@@ -58,8 +65,8 @@ private Q_SLOTS:
         QProcess scan;
         scan.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         scan.start(QStringLiteral(LAUNCHER_PATH),
-                   {QStringLiteral("--json"), QStringLiteral("--timeout"), QStringLiteral("3"), QStringLiteral("-j"),
-                    QStringLiteral("4"), QStringLiteral("--format"), QStringLiteral("vst3,clap"),
+                   {QStringLiteral("--json"), QStringLiteral("--timeout"), QLatin1String(kTimeLimit),
+                    QStringLiteral("-j"), QStringLiteral("4"), QStringLiteral("--format"), QStringLiteral("vst3,clap"),
                     QStringLiteral("--cache"), m_dir.path() + QStringLiteral("/cache.json"),
                     plugins + QStringLiteral("/vst3"), plugins + QStringLiteral("/clap")});
         QVERIFY(scan.waitForFinished(120000));
