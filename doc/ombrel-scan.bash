@@ -13,7 +13,7 @@ _ombrel_scan()
         return
         ;;
     --format)
-        mapfile -t COMPREPLY < <(compgen -W 'vst2 ladspa dssi lv2' -- "$cur")
+        mapfile -t COMPREPLY < <(compgen -W 'vst2 vst3 clap ladspa dssi lv2' -- "$cur")
         return
         ;;
     --allow-read)

@@ -1,7 +1,9 @@
 #include "describers.h"
 
+#include "clap/clapdescriber.h"
 #include "dssi/dssidescriber.h"
 #include "ladspa/ladspadescriber.h"
+#include "vst3/vst3describer.h"
 #if defined(OMBREL_HAVE_LILV)
 #include "lv2/lv2describer.h"
 #endif
@@ -16,8 +18,7 @@ struct FormatEntry
 
 // One line per format this scanner reads besides VST 2.
 const FormatEntry kFormats[] = {
-    {"ladspa", describeLadspa},
-    {"dssi", describeDssi},
+    {"vst3", describeVst3}, {"clap", describeClap}, {"ladspa", describeLadspa}, {"dssi", describeDssi},
 #if defined(OMBREL_HAVE_LILV)
     {"lv2", describeLv2},
 #endif

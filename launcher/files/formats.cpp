@@ -33,6 +33,20 @@ const QList<PluginFormat> &pluginFormats()
          QStringLiteral(".so"),
          false,
          {"VSTPluginMain", "main"}},
+        {QStringLiteral("vst3"),
+         QStringLiteral("VST3_PATH"),
+         {QStringLiteral("~/.vst3"), QStringLiteral("/usr/lib/vst3"), QStringLiteral("/usr/local/lib/vst3")},
+         QStringLiteral(".vst3"),
+         true,
+         {}},
+        // The format asks hosts to search its variable's folders and then the usual ones.
+        {QStringLiteral("clap"),
+         QStringLiteral("CLAP_PATH"),
+         {QStringLiteral("~/.clap"), QStringLiteral("/usr/lib/clap"), QStringLiteral("/usr/local/lib/clap")},
+         QStringLiteral(".clap"),
+         false,
+         {},
+         true},
         {QStringLiteral("ladspa"),
          QStringLiteral("LADSPA_PATH"),
          {QStringLiteral("~/.ladspa"), QStringLiteral("/usr/local/lib/ladspa"), QStringLiteral("/usr/lib/ladspa")},
@@ -68,7 +82,7 @@ QStringList formatFolders(const PluginFormat &format, bool existingOnly)
 {
     const QString fromEnvironment = qEnvironmentVariable(format.pathVariable.toLatin1().constData());
     QStringList folders = fromEnvironment.split(QDir::listSeparator(), Qt::SkipEmptyParts);
-    if (folders.isEmpty()) {
+    if (folders.isEmpty() || format.variableAddsToUsual) {
         for (const QString &folder : format.usualFolders)
             folders << (folder.startsWith(QLatin1String("~/")) ? QDir::homePath() + folder.mid(1) : folder);
     }

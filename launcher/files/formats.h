@@ -22,6 +22,7 @@ struct PluginFormat
     // of any format's is still scanned as the first such format's, which
     // then says why it is none.
     QList<QByteArray> entrySymbols;
+    bool variableAddsToUsual = false; // the variable's folders come before the usual ones, not instead
 };
 
 // Every format, in the order results and --help list them.
@@ -29,7 +30,7 @@ const QList<PluginFormat> &pluginFormats();
 const PluginFormat *findFormat(const QString &name);
 
 // The format's folders in force: those of its variable (':'-separated),
-// else its usual ones; with `existingOnly`, those that are folders.
+// else (or, for some formats, then) its usual ones; with `existingOnly`, those that are folders.
 QStringList formatFolders(const PluginFormat &format, bool existingOnly = true);
 
 // The formats a file or bundle found in a walk is a candidate of, among

@@ -2,6 +2,7 @@
 
 #include "launcher/files/elfexports.h"
 #include "launcher/files/filestamp.h"
+#include "launcher/files/vst3bundle.h"
 
 #include <QFileInfo>
 
@@ -107,7 +108,8 @@ QHash<QString, QString> assignScanners(const ScannerSet &scanners, QStringList *
     QStringList toStart;
     const QStringList all = *paths;
     for (const QString &path : all) {
-        const BinaryFormat format = readBinaryFormat(path);
+        // A bundle is what its binaries are built for.
+        const BinaryFormat format = QFileInfo(path).isDir() ? vst3BundleFormat(path) : readBinaryFormat(path);
         const QString scanner
             = format.container == Container::Unreadable ? scanners.native.path : scanners.scannerFor(format);
         if (!scanner.isEmpty()) {

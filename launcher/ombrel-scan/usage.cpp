@@ -28,8 +28,10 @@ QString usageText(const QList<QCommandLineOption> &options)
         QStringList usual;
         for (const QString &folder : format.usualFolders)
             usual << folder;
-        folders += QStringLiteral("  %1: the folders in %2 (separated by ':'),\n    else %3\n")
-                       .arg(format.name, format.pathVariable, usual.join(QStringLiteral(", ")));
+        folders += QStringLiteral("  %1: the folders in %2 (separated by ':'),\n    %3 %4\n")
+                       .arg(format.name, format.pathVariable,
+                            format.variableAddsToUsual ? QStringLiteral("then") : QStringLiteral("else"),
+                            usual.join(QStringLiteral(", ")));
     }
     QString text = QStringLiteral("Usage: ombrel-scan [options] [file or folder...]\n"
                                   "Scans plug-ins, one scanner process per file, several at once, and\n"

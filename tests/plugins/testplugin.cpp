@@ -615,3 +615,750 @@ TP_EXPORT int lv2_dyn_manifest_open(void **, const void *const *)
     return 1;
 }
 #endif
+
+// ---------------------------------------------------------------------------
+// VST 3 and CLAP variants (vst3_*, clap_*): one module with several classes
+// or plug-ins, an effect and an instrument, or one misbehaviour. Faults
+// are named <fault>_in_<place>: a crash, a hang or an exit() in the entry
+// (ModuleEntry, clap_entry's init), the factory (GetPluginFactory,
+// get_factory) or the initialization of an instance. Trace words: entry,
+// factory, init, terminate, destroy, exit (ModuleExit, deinit), and what
+// went wrong: leaked <n>, uninitialized, extension-before-init, not-main-thread.
+#if defined(TP_VST3) || defined(TP_CLAP)
+
+#include <atomic>
+#include <cstdint>
+
+namespace {
+
+[[maybe_unused]] void fault([[maybe_unused]] const char *place)
+{
+#if defined(TP_FAULT_CRASH)
+    std::raise(SIGSEGV);
+#elif defined(TP_FAULT_HANG)
+    for (;;)
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+#elif defined(TP_FAULT_EXIT)
+    std::exit(0);
+#endif
+}
+
+#if defined(TP_FAULT_IN_ENTRY)
+#define TP_FAULT_AT_ENTRY() fault("entry")
+#else
+#define TP_FAULT_AT_ENTRY()
+#endif
+#if defined(TP_FAULT_IN_FACTORY)
+#define TP_FAULT_AT_FACTORY() fault("factory")
+#else
+#define TP_FAULT_AT_FACTORY()
+#endif
+#if defined(TP_FAULT_IN_INIT)
+#define TP_FAULT_AT_INIT() fault("init")
+#else
+#define TP_FAULT_AT_INIT()
+#endif
+
+// Objects alive, counted so that a scan that forgets a release shows.
+std::atomic<int> liveObjects{0};
+
+void traceLeaks()
+{
+    if (const int live = liveObjects.load())
+        trace(("leaked " + std::to_string(live)).c_str());
+}
+
+} // namespace
+
+#endif
+
+#if defined(TP_VST3)
+#include "probe/vst3/vst3abi.h"
+
+namespace {
+
+using namespace Vst3;
+
+bool sameIid(const char *iid, const Iid &wanted)
+{
+    return std::memcmp(iid, wanted.bytes, sizeof wanted.bytes) == 0;
+}
+
+// Classes: an effect whose controller is a class of its own, that
+// controller, and an instrument that is its own controller.
+enum ClassRole { EffectClass, ControllerClass, InstrumentClass };
+
+#if defined(TP_VST3_NO_CLASSES)
+constexpr int32_t kClassCount = 0;
+#elif defined(TP_VST3_MANY_CLASSES)
+constexpr int32_t kClassCount = 10000;
+#else
+constexpr int32_t kClassCount = 3;
+#endif
+
+ClassRole roleOf(int32_t index)
+{
+#if defined(TP_VST3_MANY_CLASSES)
+    (void)index;
+    return EffectClass;
+#else
+    return ClassRole(index);
+#endif
+}
+
+// Class IDs: "KTST", the role, then the index.
+void classId(int32_t index, char *cid)
+{
+    std::memset(cid, 0, 16);
+    std::memcpy(cid, "KTST", 4);
+    cid[4] = char(roleOf(index));
+    std::memcpy(cid + 8, &index, sizeof index);
+}
+
+int32_t classIndexOf(const char *cid)
+{
+    int32_t index = -1;
+    if (std::memcmp(cid, "KTST", 4) == 0)
+        std::memcpy(&index, cid + 8, sizeof index);
+    return index >= 0 && index < kClassCount ? index : -1;
+}
+
+void fillText(char *field, size_t size, const char *text)
+{
+#if defined(TP_VST3_UNTERMINATED)
+    std::memset(field, text[0], size);
+#else
+    std::snprintf(field, size, "%s", text);
+#endif
+}
+
+void fillText16(char16 *field, size_t size, const char *text)
+{
+#if defined(TP_VST3_UNTERMINATED)
+    for (size_t i = 0; i < size; ++i)
+        field[i] = char16(text[0]);
+#else
+    size_t i = 0;
+    for (; text[i] && i + 1 < size; ++i)
+        field[i] = char16(text[i]); // ASCII only
+    field[i] = 0;
+#endif
+}
+
+struct ClassTexts
+{
+    const char *category;
+    const char *name;
+    const char *subCategories;
+};
+
+ClassTexts textsOf(int32_t index)
+{
+    switch (roleOf(index)) {
+    case EffectClass:
+        return {kAudioModuleClass, "Test Delay", "Fx|Delay"};
+    case ControllerClass:
+        return {"Component Controller Class", "Test Delay Controller", ""};
+    case InstrumentClass:
+        return {kAudioModuleClass, "Test Synth", "Instrument|Synth"};
+    }
+    return {};
+}
+
+// The context a plug-in is initialized with must be the host application.
+bool isHostApplication(void *context)
+{
+    if (!context)
+        return false;
+    auto *unknown = static_cast<Object<FUnknownVtbl> *>(context);
+    void *host = nullptr;
+    if (unknown->vtbl->queryInterface(unknown, kHostApplicationIid.bytes, &host) != kResultOk || !host)
+        return false;
+    char16 name[128] = {};
+    auto *application = static_cast<Object<HostApplicationVtbl> *>(host);
+    const bool named = application->vtbl->getName(application, name) == kResultOk && name[0] != 0;
+    application->vtbl->unknown.release(application);
+    return named;
+}
+
+tresult notImplemented1(void *, void *)
+{
+    return kNotImplemented;
+}
+
+// Objects start at one reference and delete themselves at zero. The
+// table pointer comes first, as the binary interface has it: no C++
+// virtual functions here.
+struct Component;
+uint32_t releaseComponent(Component *component);
+uint32_t addRefComponent(Component *component);
+
+struct Controller
+{
+    const EditControllerVtbl *vtbl;
+    std::atomic<uint32_t> refs{1};
+    Component *owner = nullptr; // the component this is a face of, if any
+    int32_t parameters = 3;
+    bool initialized = false;
+
+    Controller();
+
+    static tresult queryInterface(void *self, const char *iid, void **object)
+    {
+        if (sameIid(iid, kFUnknownIid) || sameIid(iid, kEditControllerIid)) {
+            addRefOf(self);
+            *object = self;
+            return kResultOk;
+        }
+        *object = nullptr;
+        return kNoInterface;
+    }
+    static uint32_t addRefOf(void *self)
+    {
+        auto *controller = static_cast<Controller *>(self);
+        return controller->owner ? addRefComponent(controller->owner) : ++controller->refs;
+    }
+    static uint32_t releaseOf(void *self)
+    {
+        auto *controller = static_cast<Controller *>(self);
+        if (controller->owner)
+            return releaseComponent(controller->owner);
+        const uint32_t left = --controller->refs;
+        if (left == 0) {
+            delete controller;
+            --liveObjects;
+        }
+        return left;
+    }
+    static tresult initialize(void *self, void *context)
+    {
+        trace("controller-init");
+        static_cast<Controller *>(self)->initialized = isHostApplication(context);
+        return static_cast<Controller *>(self)->initialized ? kResultOk : kResultFalse;
+    }
+    static tresult terminate(void *)
+    {
+        trace("controller-terminate");
+        return kResultOk;
+    }
+    static int32_t parameterCount(void *self)
+    {
+        auto *controller = static_cast<Controller *>(self);
+        if (!controller->initialized)
+            trace("uninitialized");
+        return controller->parameters;
+    }
+};
+
+const EditControllerVtbl controllerVtbl = {{Controller::queryInterface, Controller::addRefOf, Controller::releaseOf},
+                                           Controller::initialize,
+                                           Controller::terminate,
+                                           notImplemented1,
+                                           notImplemented1,
+                                           notImplemented1,
+                                           Controller::parameterCount};
+
+Controller::Controller()
+    : vtbl(&controllerVtbl)
+{
+}
+
+struct Bus
+{
+    int32_t channels;
+    int32_t busType;
+};
+
+struct Component
+{
+    const ComponentVtbl *vtbl;
+    std::atomic<uint32_t> refs{1};
+    int32_t index;
+    bool initialized = false;
+    Controller ownController; // the instrument is its own controller
+
+    explicit Component(int32_t classIndex);
+
+    std::vector<Bus> buses(int32_t type, int32_t direction) const
+    {
+        const bool instrument = roleOf(index) == InstrumentClass;
+        if (type == kAudio && direction == kInput)
+            return instrument ? std::vector<Bus>{} : std::vector<Bus>{{2, kMain}, {1, kAux}};
+        if (type == kAudio && direction == kOutput)
+            return instrument ? std::vector<Bus>{{2, kMain}, {2, kAux}} : std::vector<Bus>{{2, kMain}};
+        if (type == kEvent && direction == kInput && instrument)
+            return {{16, kMain}};
+        return {};
+    }
+
+    static tresult queryInterface(void *self, const char *iid, void **object)
+    {
+        auto *component = static_cast<Component *>(self);
+        if (sameIid(iid, kFUnknownIid) || sameIid(iid, kComponentIid)) {
+            ++component->refs;
+            *object = self;
+            return kResultOk;
+        }
+        if (sameIid(iid, kEditControllerIid) && roleOf(component->index) == InstrumentClass) {
+            ++component->refs;
+            *object = &component->ownController;
+            return kResultOk;
+        }
+        *object = nullptr;
+        return kNoInterface;
+    }
+    static tresult initialize(void *self, void *context)
+    {
+        trace("init");
+        TP_FAULT_AT_INIT();
+        auto *component = static_cast<Component *>(self);
+        component->initialized = isHostApplication(context);
+        return component->initialized ? kResultOk : kResultFalse;
+    }
+    static tresult terminate(void *self)
+    {
+        trace("terminate");
+        static_cast<Component *>(self)->initialized = false;
+        return kResultOk;
+    }
+    static tresult controllerClassId(void *self, char *out)
+    {
+        const int32_t index = static_cast<Component *>(self)->index;
+        if (roleOf(index) != EffectClass || kClassCount < 2)
+            return kNotImplemented;
+        classId(1, out);
+        return kResultOk;
+    }
+    static tresult setIoMode(void *, int32_t) { return kNotImplemented; }
+    static int32_t busCount(void *self, int32_t type, int32_t direction)
+    {
+        auto *component = static_cast<Component *>(self);
+        if (!component->initialized)
+            trace("uninitialized");
+        return int32_t(component->buses(type, direction).size());
+    }
+    static tresult busInfo(void *self, int32_t type, int32_t direction, int32_t index, BusInfo *info)
+    {
+        const std::vector<Bus> buses = static_cast<Component *>(self)->buses(type, direction);
+        if (index < 0 || size_t(index) >= buses.size())
+            return kInvalidArgument;
+        *info = BusInfo{};
+        info->mediaType = type;
+        info->direction = direction;
+        info->channelCount = buses[size_t(index)].channels;
+        info->busType = buses[size_t(index)].busType;
+        fillText16(info->name, 128, "Bus");
+        return kResultOk;
+    }
+    static tresult routingInfo(void *, void *, void *) { return kNotImplemented; }
+    static tresult activateBus(void *, int32_t, int32_t, int32_t, uint8_t) { return kNotImplemented; }
+    static tresult setActive(void *, uint8_t) { return kNotImplemented; }
+};
+
+uint32_t addRefComponent(Component *component)
+{
+    return ++component->refs;
+}
+
+uint32_t releaseComponent(Component *component)
+{
+    const uint32_t left = --component->refs;
+    if (left == 0) {
+        delete component;
+        --liveObjects;
+    }
+    return left;
+}
+
+uint32_t addRefComponentOf(void *self)
+{
+    return addRefComponent(static_cast<Component *>(self));
+}
+
+uint32_t releaseComponentOf(void *self)
+{
+    return releaseComponent(static_cast<Component *>(self));
+}
+
+const ComponentVtbl componentVtbl = {{Component::queryInterface, addRefComponentOf, releaseComponentOf},
+                                     Component::initialize,
+                                     Component::terminate,
+                                     Component::controllerClassId,
+                                     Component::setIoMode,
+                                     Component::busCount,
+                                     Component::busInfo,
+                                     Component::routingInfo,
+                                     Component::activateBus,
+                                     Component::setActive,
+                                     notImplemented1,
+                                     notImplemented1};
+
+Component::Component(int32_t classIndex)
+    : vtbl(&componentVtbl)
+    , index(classIndex)
+{
+    ++liveObjects;
+    // A face of this component, counted with it.
+    ownController.owner = this;
+    ownController.parameters = 5;
+    ownController.initialized = true;
+}
+
+// The one factory, answering IPluginFactory 1 to 3 with itself.
+struct Factory
+{
+    const PluginFactoryVtbl *vtbl;
+    std::atomic<uint32_t> refs{0};
+
+    static tresult queryInterface(void *self, const char *iid, void **object)
+    {
+#if defined(TP_VST3_FACTORY_V1)
+        // An early module: the first factory interface only, with its short class records.
+        const bool answered = sameIid(iid, kFUnknownIid) || sameIid(iid, kPluginFactoryIid);
+#else
+        const bool answered = sameIid(iid, kFUnknownIid) || sameIid(iid, kPluginFactoryIid)
+            || sameIid(iid, kPluginFactory2Iid) || sameIid(iid, kPluginFactory3Iid);
+#endif
+        if (answered) {
+            addRefOf(self);
+            *object = self;
+            return kResultOk;
+        }
+        *object = nullptr;
+        return kNoInterface;
+    }
+    static uint32_t addRefOf(void *self)
+    {
+        if (static_cast<Factory *>(self)->refs++ == 0)
+            ++liveObjects;
+        return static_cast<Factory *>(self)->refs;
+    }
+    static uint32_t releaseOf(void *self)
+    {
+        const uint32_t left = --static_cast<Factory *>(self)->refs;
+        if (left == 0)
+            --liveObjects;
+        return left;
+    }
+    static tresult factoryInfo(void *, PFactoryInfo *info)
+    {
+        *info = PFactoryInfo{};
+        fillText(info->vendor, sizeof info->vendor, "Kestrune Tests");
+        info->flags = 16; // Unicode
+        return kResultOk;
+    }
+    static int32_t countClasses(void *)
+    {
+        return kClassCount;
+    }
+    static tresult classInfo(void *, int32_t index, PClassInfo *info)
+    {
+        if (index < 0 || index >= kClassCount)
+            return kInvalidArgument;
+        *info = PClassInfo{};
+        classId(index, info->cid);
+        std::snprintf(info->category, sizeof info->category, "%s", textsOf(index).category);
+        fillText(info->name, sizeof info->name, textsOf(index).name);
+        return kResultOk;
+    }
+    static tresult createInstance(void *, const char *cid, const char *iid, void **object)
+    {
+        *object = nullptr;
+        const int32_t index = classIndexOf(cid);
+        if (index < 0)
+            return kInvalidArgument;
+        if (roleOf(index) == ControllerClass && sameIid(iid, kEditControllerIid)) {
+            *object = new Controller();
+            ++liveObjects;
+            return kResultOk;
+        }
+        if (roleOf(index) != ControllerClass && sameIid(iid, kComponentIid)) {
+            *object = new Component(index);
+            return kResultOk;
+        }
+        return kNoInterface;
+    }
+    static tresult classInfo2(void *, int32_t, PClassInfo2 *)
+    {
+        return kNotImplemented; // the Unicode record is offered
+    }
+    static tresult classInfoUnicode(void *, int32_t index, PClassInfoW *info)
+    {
+        if (index < 0 || index >= kClassCount)
+            return kInvalidArgument;
+        *info = PClassInfoW{};
+        classId(index, info->cid);
+        info->cardinality = 0x7FFFFFFF;
+        std::snprintf(info->category, sizeof info->category, "%s", textsOf(index).category);
+        fillText16(info->name, 64, textsOf(index).name);
+        fillText(info->subCategories, sizeof info->subCategories, textsOf(index).subCategories);
+        fillText16(info->vendor, 64, index == 0 ? "" : "Kestrune Synths"); // the first falls back to the factory's
+        fillText16(info->version, 64, "1.2.3");
+        fillText16(info->sdkVersion, 64, "VST 3.7.14");
+        return kResultOk;
+    }
+    static tresult setHostContext(void *, void *context)
+    {
+        trace(context ? "context" : "no-context");
+        return kResultOk;
+    }
+};
+
+const PluginFactoryVtbl factoryVtbl = {{Factory::queryInterface, Factory::addRefOf, Factory::releaseOf},
+                                       Factory::factoryInfo,
+                                       Factory::countClasses,
+                                       Factory::classInfo,
+                                       Factory::createInstance,
+                                       Factory::classInfo2,
+                                       Factory::classInfoUnicode,
+                                       Factory::setHostContext};
+Factory factory = {&factoryVtbl};
+
+} // namespace
+
+TP_EXPORT bool ModuleEntry(void *)
+{
+    trace("entry");
+    TP_FAULT_AT_ENTRY();
+    return true;
+}
+
+TP_EXPORT bool ModuleExit()
+{
+    trace("exit");
+    traceLeaks();
+    return true;
+}
+
+TP_EXPORT void *GetPluginFactory()
+{
+    trace("factory");
+    TP_FAULT_AT_FACTORY();
+    Factory::addRefOf(&factory);
+    return &factory;
+}
+#endif
+
+#if defined(TP_CLAP)
+#include "probe/clap/clapabi.h"
+
+namespace {
+
+#if defined(TP_CLAP_NO_PLUGINS)
+constexpr uint32_t kPluginCount = 0;
+#elif defined(TP_CLAP_MANY_PLUGINS)
+constexpr uint32_t kPluginCount = 10000;
+#elif defined(TP_CLAP_NULL_FIELDS)
+constexpr uint32_t kPluginCount = 3;
+#else
+constexpr uint32_t kPluginCount = 2;
+#endif
+
+const char *const effectFeatures[] = {"audio-effect", "delay", "stereo", nullptr};
+const char *const instrumentFeatures[] = {"instrument", "synthesizer", nullptr};
+
+const Clap::PluginDescriptor effectDescriptor
+    = {{1, 2, 10}, "com.kestrune.tests.delay", "Test Delay",  "Kestrune Tests", "", "", "",
+       "1.2.3",    "Delays what it hears",     effectFeatures};
+const Clap::PluginDescriptor instrumentDescriptor
+    = {{1, 2, 10}, "com.kestrune.tests.synth", "Test Synth", "Kestrune Synths", nullptr, nullptr, nullptr, "2.0",
+       nullptr,    instrumentFeatures};
+// Only the name and id given: a host must take every other field as absent.
+const Clap::PluginDescriptor bareDescriptor
+    = {{1, 0, 0}, "com.kestrune.tests.bare", "Bare", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+const Clap::PluginDescriptor noIdDescriptor
+    = {{1, 0, 0}, nullptr, "No Id", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+
+const Clap::PluginDescriptor *descriptorAt(uint32_t index)
+{
+#if defined(TP_CLAP_NULL_FIELDS)
+    const Clap::PluginDescriptor *descriptors[] = {nullptr, &noIdDescriptor, &bareDescriptor};
+    return index < kPluginCount ? descriptors[index] : nullptr;
+#else
+    if (index >= kPluginCount)
+        return nullptr;
+    return index % 2 == 0 ? &effectDescriptor : &instrumentDescriptor;
+#endif
+}
+
+struct Instance
+{
+    Clap::Plugin plugin;
+    const Clap::Host *host;
+    bool instrument;
+    bool initialized = false;
+};
+
+Instance *instanceOf(const Clap::Plugin *plugin)
+{
+    return static_cast<Instance *>(plugin->pluginData);
+}
+
+bool initPlugin(const Clap::Plugin *plugin)
+{
+    trace("init");
+    TP_FAULT_AT_INIT();
+    Instance *instance = instanceOf(plugin);
+    const auto *threads = static_cast<const Clap::HostThreadCheck *>(
+        instance->host->getExtension(instance->host, Clap::kThreadCheckId));
+    if (!threads || !threads->isMainThread(instance->host) || threads->isAudioThread(instance->host)) {
+        trace("not-main-thread");
+        return false;
+    }
+#if !defined(TP_CLAP_MANY_PLUGINS)
+    if (const auto *log
+        = static_cast<const Clap::HostLog *>(instance->host->getExtension(instance->host, Clap::kLogId)))
+        log->log(instance->host, 1, "initialized");
+#endif
+    instance->initialized = true;
+    return true;
+}
+
+void destroyPlugin(const Clap::Plugin *plugin)
+{
+    trace("destroy");
+    delete instanceOf(plugin);
+    --liveObjects;
+}
+
+uint32_t audioPortCount(const Clap::Plugin *plugin, bool isInput)
+{
+    // The effect: stereo in with a mono side-chain, stereo out; the instrument: stereo out only.
+    return instanceOf(plugin)->instrument ? (isInput ? 0 : 1) : (isInput ? 2 : 1);
+}
+
+bool audioPort(const Clap::Plugin *plugin, uint32_t index, bool isInput, Clap::AudioPortInfo *info)
+{
+    if (index >= audioPortCount(plugin, isInput))
+        return false;
+    *info = Clap::AudioPortInfo{};
+    info->id = index;
+    std::memset(info->name, 'P', sizeof info->name); // fills the field, no terminating NUL
+    info->flags = index == 0 ? Clap::kAudioPortIsMain : 0;
+    info->channelCount = index == 0 ? 2 : 1;
+    info->inPlacePair = 0xFFFFFFFF;
+    return true;
+}
+
+uint32_t notePortCount(const Clap::Plugin *plugin, bool isInput)
+{
+    return instanceOf(plugin)->instrument && isInput ? 1 : 0;
+}
+
+bool notePort(const Clap::Plugin *plugin, uint32_t index, bool isInput, Clap::NotePortInfo *info)
+{
+    if (index >= notePortCount(plugin, isInput))
+        return false;
+    *info = Clap::NotePortInfo{};
+    info->supportedDialects = Clap::kNoteDialectClap | Clap::kNoteDialectMidi;
+    info->preferredDialect = Clap::kNoteDialectMidi;
+    return true;
+}
+
+uint32_t parameterCount(const Clap::Plugin *plugin)
+{
+    return instanceOf(plugin)->instrument ? 7 : 4;
+}
+
+const Clap::PluginAudioPorts audioPorts = {audioPortCount, audioPort};
+const Clap::PluginNotePorts notePorts = {notePortCount, notePort};
+const Clap::PluginParams params = {parameterCount};
+const int guiMarker = 0; // never called: its presence is what a scan reads
+
+const void *pluginExtension(const Clap::Plugin *plugin, const char *id)
+{
+    Instance *instance = instanceOf(plugin);
+    if (!instance->initialized) {
+        trace("extension-before-init");
+        return nullptr;
+    }
+    if (std::strcmp(id, Clap::kAudioPortsId) == 0)
+        return &audioPorts;
+    if (std::strcmp(id, Clap::kNotePortsId) == 0)
+        return instance->instrument ? &notePorts : nullptr;
+    if (std::strcmp(id, Clap::kParamsId) == 0)
+        return &params;
+    if (std::strcmp(id, Clap::kGuiId) == 0)
+        return instance->instrument ? nullptr : &guiMarker;
+    return nullptr;
+}
+
+bool activate(const Clap::Plugin *, double, uint32_t, uint32_t)
+{
+    trace("activate");
+    return false;
+}
+void noop(const Clap::Plugin *) { }
+bool refuse(const Clap::Plugin *)
+{
+    return false;
+}
+int32_t process(const Clap::Plugin *, const void *)
+{
+    return 0;
+}
+
+uint32_t pluginCount(const Clap::PluginFactory *)
+{
+    return kPluginCount;
+}
+
+const Clap::PluginDescriptor *pluginDescriptor(const Clap::PluginFactory *, uint32_t index)
+{
+    return descriptorAt(index);
+}
+
+const Clap::Plugin *createPlugin(const Clap::PluginFactory *, const Clap::Host *host, const char *id)
+{
+    const Clap::PluginDescriptor *descriptor = nullptr;
+    for (uint32_t index = 0; index < kPluginCount && !descriptor; ++index) {
+        const Clap::PluginDescriptor *candidate = descriptorAt(index);
+        if (candidate && candidate->id && id && std::strcmp(candidate->id, id) == 0)
+            descriptor = candidate;
+    }
+    if (!descriptor || !host)
+        return nullptr;
+    auto *instance = new Instance{{}, host, descriptor == &instrumentDescriptor};
+    ++liveObjects;
+    instance->plugin = {descriptor, instance, initPlugin, destroyPlugin, activate,        noop,
+                        refuse,     noop,     noop,       process,       pluginExtension, noop};
+    return &instance->plugin;
+}
+
+const Clap::PluginFactory pluginFactory = {pluginCount, pluginDescriptor, createPlugin};
+
+bool entryInit(const char *path)
+{
+    trace("entry");
+    TP_FAULT_AT_ENTRY();
+    return path && *path;
+}
+
+void entryDeinit()
+{
+    trace("exit");
+    traceLeaks();
+}
+
+const void *entryFactory(const char *id)
+{
+    trace("factory");
+    TP_FAULT_AT_FACTORY();
+#if defined(TP_CLAP_ANY_FACTORY)
+    // Wrong, but met in the wild: the plug-in factory whatever is asked.
+    (void)id;
+    return &pluginFactory;
+#else
+    return std::strcmp(id, Clap::kPluginFactoryId) == 0 ? &pluginFactory : nullptr;
+#endif
+}
+
+} // namespace
+
+#if defined(TP_CLAP_DRAFT_VERSION)
+// Built against the format's draft: no host may call into it.
+TP_EXPORT const Clap::PluginEntry clap_entry = {{0, 3, 0}, entryInit, entryDeinit, entryFactory};
+#else
+TP_EXPORT const Clap::PluginEntry clap_entry = {{1, 2, 10}, entryInit, entryDeinit, entryFactory};
+#endif
+#endif
