@@ -286,22 +286,34 @@ bool ScanCache::insert(const ScanResult &result, const QString &stamp, QString *
     return false;
 }
 
-bool ScanCache::lookupRecorded(const QString &path, ScanResult *result) const
+QList<ScanResult> ScanCache::lookupRecorded(const QString &path) const
 {
-    QString key = path;
-    if (!m_entries.contains(key)) {
-        const QString canonical = QFileInfo(path).canonicalFilePath();
-        const QString absolute = QFileInfo(path).absoluteFilePath();
-        for (auto it = m_entries.begin(); it != m_entries.end(); ++it) {
-            const QFileInfo entry(it.key());
-            if (entry.absoluteFilePath() == absolute
-                || (!canonical.isEmpty() && entry.canonicalFilePath() == canonical)) {
-                key = it.key();
-                break;
-            }
+    // Spelled as recorded first; only then by what the spelling reaches,
+    // which costs a look at every entry's file.
+    const auto matching = [this](const auto &matches) {
+        QList<ScanResult> found;
+        for (auto it = m_entries.constBegin(); it != m_entries.constEnd(); ++it) {
+            const QJsonObject stored = it.value().value(QStringLiteral("result")).toObject();
+            ScanResult result;
+            if (matches(stored.value(QStringLiteral("path")).toString()) && fromJson(stored, &result))
+                found << result;
         }
-    }
-    return fromJson(m_entries.value(key).value(QStringLiteral("result")).toObject(), result);
+        std::sort(found.begin(), found.end(), [](const ScanResult &a, const ScanResult &b) {
+            return (a.format == QLatin1String("vst2")) != (b.format == QLatin1String("vst2"))
+                ? a.format == QLatin1String("vst2")
+                : a.format < b.format;
+        });
+        return found;
+    };
+    const QList<ScanResult> exact = matching([&path](const QString &recorded) { return recorded == path; });
+    if (!exact.isEmpty())
+        return exact;
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    return matching([&](const QString &recorded) {
+        const QFileInfo entry(recorded);
+        return entry.absoluteFilePath() == absolute || (!canonical.isEmpty() && entry.canonicalFilePath() == canonical);
+    });
 }
 
 } // namespace ombrel

@@ -47,10 +47,11 @@ public:
     // What a run uses.
     bool lookupCurrent(const QString &path, const QString &format, ScanResult *result) const;
 
-    // The result last recorded for the file, even if the file or the
-    // scanners changed since; the path may be spelled otherwise than the
-    // key (relative, through a link). What --log shows.
-    bool lookupRecorded(const QString &path, ScanResult *result) const;
+    // The results last recorded for the file, one per format it was
+    // scanned as (VST 2 first), even if the file or the scanners changed
+    // since; the path may be spelled otherwise than the key (relative,
+    // through a link). What --log shows; empty when there is none.
+    QList<ScanResult> lookupRecorded(const QString &path) const;
 
     // Records a finished scan under the file's stamp taken before the scan
     // (fileStamp(), files/filestamp.h), and appends it to the journal at once. Missing files

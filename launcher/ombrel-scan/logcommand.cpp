@@ -34,17 +34,21 @@ int printLog(const QString &plugin, const QString &cacheFile, const QString &sca
     ScanCache cache(cacheFile, scannerSetIdentity(scanners));
     QString warning;
     cache.load(&warning);
-    ScanResult result;
-    if (!cache.lookupRecorded(plugin, &result)) {
+    const QList<ScanResult> results = cache.lookupRecorded(plugin);
+    if (results.isEmpty()) {
         printError(QStringLiteral("%1: not in the cache %2%3")
                        .arg(plugin, cache.fileName(), warning.isEmpty() ? QString() : QStringLiteral("; ") + warning));
         return 1;
     }
-    // Without a scanner there is nothing to compare the entry with.
-    ScanResult current;
-    const bool stillStands
-        = scanners.native.path.isEmpty() || cache.lookupCurrent(result.path, result.format, &current);
-    std::fputs(qPrintable(logText(result, stillStands)), stdout);
+    // A library of several formats has a result for each.
+    for (int i = 0; i < results.size(); ++i) {
+        const ScanResult &result = results.at(i);
+        // Without a scanner there is nothing to compare the entry with.
+        ScanResult current;
+        const bool stillStands
+            = scanners.native.path.isEmpty() || cache.lookupCurrent(result.path, result.format, &current);
+        std::fputs(qPrintable((i > 0 ? QStringLiteral("\n") : QString()) + logText(result, stillStands)), stdout);
+    }
     return 0;
 }
 

@@ -36,6 +36,7 @@ QString logText(const ScanResult &result, bool current)
 
     // Names, paths and output come from plug-ins: never raw to a terminal.
     QString text = escapedForTerminal(result.path) + QLatin1Char('\n');
+    text += QStringLiteral("format: %1\n").arg(result.format);
     text += QStringLiteral("outcome: %1\n").arg(outcome);
     text += QStringLiteral("scanned: %1, in %2 ms\n")
                 .arg(result.scannedAt.isValid() ? result.scannedAt.toString(Qt::ISODate) : QStringLiteral("unknown"))

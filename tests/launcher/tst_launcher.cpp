@@ -354,6 +354,11 @@ private Q_SLOTS:
             for (const QJsonValue description : plugin.value("descriptions").toArray())
                 found << description.toObject().value("id").toString();
             QCOMPARE(found, ids);
+            // --log finds a result of any format under the file's own path.
+            const Run log
+                = launch({"--cache", cacheFile("other-" + sandbox + "-" + QFileInfo(path).baseName()), "--log", file});
+            QVERIFY2(log.exitCode == 0 && log.out.contains("format: " + format + "\noutcome: " + outcome),
+                     qPrintable(log.out + log.err));
         }
         QFile traced(trace);
         QVERIFY(!traced.open(QIODevice::ReadOnly) || !traced.readAll().contains("lv2"));
@@ -740,7 +745,7 @@ private Q_SLOTS:
         const Run log = launch({"--log", noisy, "--cache", cache});
         QCOMPARE(log.exitCode, 0);
         const QString today = QDateTime::currentDateTimeUtc().date().toString(Qt::ISODate);
-        QVERIFY2(log.out.startsWith(noisy + "\noutcome: crashed (signal 11)\nscanned: " + today)
+        QVERIFY2(log.out.startsWith(noisy + "\nformat: vst2\noutcome: crashed (signal 11)\nscanned: " + today)
                      && log.out.endsWith("\n  plug-in line 199 on stdout\n  plug-in's last words\n"),
                  qPrintable(log.out));
 
