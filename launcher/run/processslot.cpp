@@ -134,9 +134,9 @@ void ProcessSlot::processEnded(int exitCode, QProcess::ExitStatus status)
     } else {
         end.ending = ProcessEnd::Ending::Exited;
         end.exitCode = exitCode;
-        if (exitCode == 0)
-            end.record = readPluginRecord(m_configHome.isEmpty() ? userStoreFile() : storeFileIn(m_configHome),
-                                          m_request.path);
+        // Read whatever the exit: what the code means is the verdict's to say.
+        end.record
+            = readPluginRecord(m_configHome.isEmpty() ? userStoreFile() : storeFileIn(m_configHome), m_request.path);
         end.described = !m_configHome.isEmpty() && readFileDescription(descriptionFile(), &end.description);
     }
 #if defined(Q_OS_UNIX)

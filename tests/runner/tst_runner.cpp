@@ -123,6 +123,14 @@ ProcessEnd exited(int code, const QByteArray &output = "scanning plugin \"/p.so\
     return end;
 }
 
+// The slot hands over what the scan left whatever its exit: a group
+// left behind must not turn a failed scan into a success.
+ProcessEnd withGroup(ProcessEnd end)
+{
+    end.record.name = QStringLiteral("Gain");
+    return end;
+}
+
 } // namespace
 
 class RunnerTest : public QObject
@@ -155,6 +163,9 @@ private Q_SLOTS:
         QTest::newRow("5 with the ban line") << exited(OutcomeNoName, said + "\"/p.so\" " + banLineText().toUtf8() + "\n") << "banned" << false << true;
         QTest::newRow("5 with the ban text late") << exited(OutcomeNoName, said + "a\nb\nc\n" + banLineText().toUtf8() + "\n") << "not-a-plugin" << false << true;
         QTest::newRow("4") << exited(4) << "failed" << false << true;
+        QTest::newRow("4 with a group left") << withGroup(exited(4)) << "failed" << false << true;
+        QTest::newRow("6 with a group left") << withGroup(exited(OutcomeError)) << "failed" << false << true;
+        QTest::newRow("5 with a group left") << withGroup(exited(OutcomeNoName)) << "not-a-plugin" << false << true;
         QTest::newRow("42") << exited(42) << "failed" << false << true;
         QTest::newRow("signal") << crashed << "crashed" << false << false;
         QTest::newRow("time limit") << timedOut << "timed-out" << false << false;
