@@ -19,6 +19,7 @@
 #include "scanjob.h"
 #include "syscallfilter.h"
 
+#include "contract/installedlayout.h"
 #include "scanserver/protocol.h"
 
 #include <QByteArray>
@@ -116,8 +117,8 @@ int main(int argc, char *argv[])
     const QByteArray home = qgetenv("HOME");
     // The scanner built with this server lies beside it.
     const QString builtInScanner
-        = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath()
-        + QStringLiteral("/OmbrelPluginScanner");
+        = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() + QLatin1Char('/')
+        + QString::fromLatin1(ombrel::layout::kScannerName);
     QDir().mkpath(QFile::decodeName(storeBase));
 
     if (childSignals < 0 || ::write(STDOUT_FILENO, frame(Frame::Ready).constData(), kHeaderSize) != kHeaderSize)
