@@ -5,7 +5,7 @@
 //
 // Usage: ombrel-scan-server <store base folder> [--namespace-init]
 //
-// Speaks the frames of protocol.h on standard input and output. Each scan
+// Speaks the frames of contract/serverprotocol.h on standard input and output. Each scan
 // gets a fresh store below the base folder, a data limit and a system call
 // filter, in a child forked for it: the scanner built with this server runs
 // there as its own code, with Qt loaded once for all scans; any other
@@ -20,7 +20,7 @@
 #include "syscallfilter.h"
 
 #include "contract/installedlayout.h"
-#include "scanserver/protocol.h"
+#include "contract/serverprotocol.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "reaper.h"
 #include "syscallfilter.h"
 
-#include "scanserver/protocol.h"
+#include "contract/serverprotocol.h"
 
 #include "contract/filedescription.h"
 #include "contract/storerecord.h"

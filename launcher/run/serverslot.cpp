@@ -1,8 +1,8 @@
 #include "launcher/run/serverslot.h"
 
 #include "launcher/run/childprocess.h"
-#include "scanserver/protocol.h"
 
+#include "contract/serverprotocol.h"
 #include "contract/storerecord.h"
 
 #include <QElapsedTimer>
