@@ -2,12 +2,16 @@
 // stands for the scanner processes, so the queue, the time limits and the
 // reading of the exit-code contract are seen without starting any.
 
+#include "common/scannerrun.h"
+
+#include "launcher/library/libraryscan.h"
 #include "launcher/run/scanrunner.h"
 #include "launcher/run/scanverdict.h"
 
 #include "contract/lines.h"
 #include "contract/outcome.h"
 
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
 
@@ -17,9 +21,10 @@ using namespace ombrel;
 
 namespace {
 
-// What the double does with a path: "exit:N" ends with N after a moment,
-// "hang" ends only when aborted, "deaf" never ends, "unstartable" cannot
-// be started.
+// What the double does with a path (its file name up to the first dot):
+// "exit:N" ends with N after a moment, "named" ends with 0 and the path's
+// group, "hang" ends only when aborted, "deaf" never ends, "unstartable"
+// cannot be started.
 struct Double
 {
     int running = 0;
@@ -42,11 +47,12 @@ public:
         m_ended = std::move(ended);
         m_busy = true;
         m_state.mostAtOnce = qMax(m_state.mostAtOnce, ++m_state.running);
-        const QString how = request.path.section(QLatin1Char('/'), -1);
-        if (how.startsWith(QLatin1String("exit:"))) {
+        const QString how = request.path.section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
+        if (how.startsWith(QLatin1String("exit:")) || how == QLatin1String("named")) {
             ProcessEnd end;
             end.ending = ProcessEnd::Ending::Exited;
             end.exitCode = how.mid(5).toInt();
+            end.record.name = how == QLatin1String("named") ? QStringLiteral("Gain") : QString();
             end.output.append("scanning plugin\n");
             QTimer::singleShot(5, &m_context, [this, end] { finish(end); });
         } else if (how == QLatin1String("unstartable")) {
@@ -113,6 +119,16 @@ QList<ScanRequest> requests(const QStringList &hows, int timeLimitMs = 10000)
                             timeLimitMs};
     return list;
 }
+
+class CountingEvents : public LibraryScanEvents
+{
+public:
+    void problem(LibraryProblem, const QString &) override { }
+    void scansPlanned(int count) override { planned = count; }
+    void scanStarted(const QString &) override { }
+    void result(const ScanResult &, bool) override { }
+    int planned = -1;
+};
 
 ProcessEnd exited(int code, const QByteArray &output = "scanning plugin \"/p.so\"\n")
 {
@@ -246,6 +262,46 @@ private Q_SLOTS:
         QCOMPARE(!results.at(0).lines.isEmpty(), withLines);
         QCOMPARE(outcomeName(results.at(1).outcome), QStringLiteral("failed")); // exit 0 without a record
         QCOMPARE(factory.state.made, slotsMade);
+    }
+
+    // A whole library scan in-process, its scans run by the double: each
+    // file's verdict, no scan for a file that no scanner loads, and, once
+    // the cache holds the results, a scan only for the file that was
+    // missing (a missing file is never cached).
+    void libraryScan()
+    {
+        QTemporaryDir plugins;
+        QTemporaryDir cache;
+        QVERIFY(plugins.isValid() && cache.isValid());
+        const QStringList scanned = {"named.so", "exit:3.so", "exit:5.so", "exit:6.so"};
+        for (const QString &name : scanned)
+            QVERIFY(QFile::copy(testPluginPath(QStringLiteral("good_effect")), plugins.filePath(name)));
+        QFile text(plugins.filePath(QStringLiteral("notes.so")));
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a library\n") > 0);
+        text.close();
+
+        LibraryScanOptions options;
+        options.inputs = QStringList{plugins.path()};
+        options.formats = QStringList{QStringLiteral("vst2")};
+        options.scanner = QStringLiteral(SCANNER_PATH);
+        options.cacheFile = cache.filePath(QStringLiteral("cache.json"));
+        for (const int expectedPlanned : {4, 1}) {
+            DoubleFactory factory;
+            CountingEvents events;
+            const LibraryScanSummary summary = LibraryScan(options, &events, &factory).run();
+            QCOMPARE(int(summary.status), int(LibraryScanStatus::Completed));
+            QCOMPARE(events.planned, expectedPlanned);
+            QMap<QString, QString> outcomes;
+            for (const ScanResult &result : summary.results)
+                outcomes.insert(QFileInfo(result.path).fileName(),
+                                outcomeName(result.outcome) + QLatin1Char(' ') + result.descriptions.value(0).name);
+            const QMap<QString, QString> expected = {{"named.so", "ok Gain"},
+                                                     {"exit:3.so", "missing "},
+                                                     {"exit:5.so", "not-a-plugin "},
+                                                     {"exit:6.so", "failed "},
+                                                     {"notes.so", "not-a-plugin "}};
+            QCOMPARE(outcomes, expected);
+        }
     }
 
     void cancelEndsTheRunAtOnce()
