@@ -135,6 +135,9 @@ bool EmbeddedScan::start(QString *error)
         const ScannerPlace place = findScannerPlace(scannerFolder);
         scanOptions.layoutBase = place.layoutBase;
         m_scannerMissing = place.missing;
+    } else {
+        // The layout (i386/, the server) is the given scanner's, as the header promises.
+        scanOptions.layoutBase = scanOptions.scanner;
     }
     {
         std::lock_guard<std::mutex> lock(m_mutex);

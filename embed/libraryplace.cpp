@@ -1,5 +1,7 @@
 #include "embed/libraryplace.h"
 
+#include "contract/installedlayout.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +12,7 @@ namespace ombrel {
 
 namespace {
 
-const QString kScanner = QStringLiteral("/OmbrelPluginScanner");
+const QString kScanner = QLatin1Char('/') + QString::fromLatin1(layout::kScannerName);
 
 // Any address inside this library names it to dladdr().
 void anchor() { }
@@ -44,7 +46,7 @@ ScannerPlace findScannerPlace(const QString &folder)
         return {QString(), QStringLiteral("the library's own folder, which the system does not name")};
     const QString libraryDir = QFileInfo(library).absolutePath();
     const QString installed
-        = QDir::cleanPath(libraryDir + QLatin1Char('/') + QStringLiteral(OMBREL_SCANNER_FROM_LIBDIR));
+        = QDir::cleanPath(libraryDir + QLatin1Char('/') + QString::fromLatin1(layout::kScannersFromLibdir));
     for (const QString &place : {installed, libraryDir}) {
         if (holdsScanner(place))
             return {place + kScanner, QString()};

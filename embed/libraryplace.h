@@ -14,7 +14,7 @@ struct ScannerPlace
 };
 
 // `folder`: the host's folder holding OmbrelPluginScanner; empty: the
-// library's installed layout (<libdir>/<OMBREL_SCANNER_FROM_LIBDIR>), else
+// library's installed layout (<libdir>/<layout::kScannersFromLibdir>), else
 // the library's own folder (a build tree, or a host that bundles both).
 ScannerPlace findScannerPlace(const QString &folder);
 

@@ -5,7 +5,7 @@
 //
 // Usage: ombrel-scan-server <store base folder> [--namespace-init]
 //
-// Speaks the frames of protocol.h on standard input and output. Each scan
+// Speaks the frames of contract/serverprotocol.h on standard input and output. Each scan
 // gets a fresh store below the base folder, a data limit and a system call
 // filter, in a child forked for it: the scanner built with this server runs
 // there as its own code, with Qt loaded once for all scans; any other
@@ -19,7 +19,8 @@
 #include "scanjob.h"
 #include "syscallfilter.h"
 
-#include "scanserver/protocol.h"
+#include "contract/installedlayout.h"
+#include "contract/serverprotocol.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -116,8 +117,8 @@ int main(int argc, char *argv[])
     const QByteArray home = qgetenv("HOME");
     // The scanner built with this server lies beside it.
     const QString builtInScanner
-        = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath()
-        + QStringLiteral("/OmbrelPluginScanner");
+        = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath()).absolutePath() + QLatin1Char('/')
+        + QString::fromLatin1(ombrel::layout::kScannerName);
     QDir().mkpath(QFile::decodeName(storeBase));
 
     if (childSignals < 0 || ::write(STDOUT_FILENO, frame(Frame::Ready).constData(), kHeaderSize) != kHeaderSize)

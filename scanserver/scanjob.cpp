@@ -3,7 +3,7 @@
 #include "reaper.h"
 #include "syscallfilter.h"
 
-#include "scanserver/protocol.h"
+#include "contract/serverprotocol.h"
 
 #include "contract/filedescription.h"
 #include "contract/storerecord.h"
@@ -220,8 +220,9 @@ bool runScanJob(const ScanJob &job, const QByteArray &storeBase, const Reaper &r
     ::close(output[0]);
     reaper.killAll(scanner, &status, &usage, &reaped);
 
+    // Read whatever the exit code: the launcher's verdict alone reads it.
     PluginInfo record;
-    if (why.isEmpty() && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+    if (why.isEmpty() && WIFEXITED(status))
         record = readPluginRecord(storeFileIn(QFile::decodeName(store)), QFile::decodeName(job.path));
     const QByteArray description = why.isEmpty() && WIFEXITED(status) ? readDescription(descriptionFile) : QByteArray();
     QDir(QFile::decodeName(store)).removeRecursively();

@@ -4,13 +4,16 @@
 #include "launcher/files/filestamp.h"
 #include "launcher/files/vst3bundle.h"
 
+#include "contract/installedlayout.h"
+
 #include <QFileInfo>
 
 namespace ombrel {
 
 namespace {
 
-const QString kScannerName = QStringLiteral("OmbrelPluginScanner");
+const QString kScannerName = QString::fromLatin1(layout::kScannerName);
+const QString kServerName = QString::fromLatin1(layout::kServerName);
 
 // A place in the layout for a scanner of another architecture than the
 // native one, and what a file for it is missing while the place is empty.
@@ -24,7 +27,8 @@ struct CompanionPlace
 QList<CompanionPlace> companionPlaces()
 {
 #if defined(Q_OS_LINUX)
-    return {{QStringLiteral("i386"), {Cpu::X86, 32, 3}, QStringLiteral("no 32-bit scanner installed")}};
+    return {
+        {QString::fromLatin1(layout::kI386Folder), {Cpu::X86, 32, 3}, QStringLiteral("no 32-bit scanner installed")}};
 #else
     return {};
 #endif
@@ -36,10 +40,11 @@ BinaryFormat elfFor(const Architecture &architecture)
 }
 
 // The first executable file at `relative` below the launcher's folder or
-// its ../libexec/ombrel.
+// the installed scanners' folder (../libexec/ombrel).
 QString findInLayout(const QString &launcherDir, const QString &relative)
 {
-    for (const QString &place : {launcherDir, launcherDir + QStringLiteral("/../libexec/ombrel")}) {
+    for (const QString &place :
+         {launcherDir, launcherDir + QLatin1Char('/') + QString::fromLatin1(layout::kScannersFromBindir)}) {
         const QFileInfo candidate(place + QLatin1Char('/') + relative);
         if (candidate.isFile() && candidate.isExecutable())
             return candidate.canonicalFilePath();
@@ -80,10 +85,10 @@ ScannerSet findScanners(const QString &given, const QString &launcherPath)
             set.native.format = readBinaryFormat(launcherPath);
     }
     // Beside the native scanner, where both are installed; else in the layout.
-    const QFileInfo besideScanner(QFileInfo(set.native.path).absolutePath() + QStringLiteral("/ombrel-scan-server"));
+    const QFileInfo besideScanner(QFileInfo(set.native.path).absolutePath() + QLatin1Char('/') + kServerName);
     set.server = !set.native.path.isEmpty() && besideScanner.isFile() && besideScanner.isExecutable()
         ? besideScanner.canonicalFilePath()
-        : findInLayout(launcherDir, QStringLiteral("ombrel-scan-server"));
+        : findInLayout(launcherDir, kServerName);
     for (const CompanionPlace &place : companionPlaces()) {
         const QString path = findInLayout(launcherDir, place.folder + QLatin1Char('/') + kScannerName);
         if (path.isEmpty())

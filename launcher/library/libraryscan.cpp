@@ -232,6 +232,38 @@ Plan planScans(const QList<Candidate> &candidates, const CandidateProblems &prob
     return plan;
 }
 
+// The results known for `keys`, in their order.
+QList<ScanResult> inOrder(const QStringList &keys, const QMap<QString, ScanResult> &known)
+{
+    QList<ScanResult> results;
+    for (const QString &key : keys) {
+        if (known.contains(key))
+            results << known.value(key);
+    }
+    return results;
+}
+
+// A scan's result, kept, recorded and told as it arrives.
+void takeScanned(const ScanRequest &request, ScanResult result, Plan *plan, Recorder *recorder,
+                 LibraryScanEvents *events)
+{
+    // The scanner says only that it found none; the file may say why.
+    if (result.outcome == ScanOutcome::NotAPlugin && result.cause.isEmpty() && result.format == QLatin1String("vst2"))
+        result.cause = notAPluginCause(result.path);
+    plan->known.insert(resultKey(result), result);
+    recorder->record(result, request.stamp);
+    events->result(result, true);
+}
+
+// What the next run will not scan again.
+qsizetype countInCache(const QList<Candidate> &candidates, const ScanCache &cache)
+{
+    return std::count_if(candidates.begin(), candidates.end(), [&cache](const Candidate &candidate) {
+        ScanResult cached;
+        return cache.lookupCurrent(candidate.path, candidate.format, &cached);
+    });
+}
+
 } // namespace
 
 QStringList scannableFormats()
@@ -327,10 +359,8 @@ LibraryScanSummary LibraryScan::run()
     QStringList keys;
     for (const Candidate &candidate : candidates)
         keys << resultKey(candidate.path, candidate.format);
-    for (const QString &key : keys) {
-        if (plan.known.contains(key))
-            m_events->result(plan.known.value(key), false);
-    }
+    for (const ScanResult &result : inOrder(keys, plan.known))
+        m_events->result(result, false);
     ScanRunner runner(m_slots ? *m_slots : *ownSlots, m_options.jobs);
     {
         QMutexLocker lock(&m_mutex);
@@ -340,14 +370,8 @@ LibraryScanSummary LibraryScan::run()
     if (!cancelRequested()) {
         runner.run(
             plan.requests,
-            [&](const ScanRequest &request, ScanResult result) {
-                // The scanner says only that it found none; the file may say why.
-                if (result.outcome == ScanOutcome::NotAPlugin && result.cause.isEmpty()
-                    && result.format == QLatin1String("vst2"))
-                    result.cause = notAPluginCause(result.path);
-                plan.known.insert(resultKey(result), result);
-                recorder.record(result, request.stamp);
-                m_events->result(result, true);
+            [&](const ScanRequest &request, const ScanResult &result) {
+                takeScanned(request, result, &plan, &recorder, m_events);
             },
             [this](const ScanRequest &request) { m_events->scanStarted(request.path); });
     }
@@ -359,18 +383,10 @@ LibraryScanSummary LibraryScan::run()
 
     if (!cache.save(&message))
         return done(LibraryScanStatus::CacheNotWritten, message);
-    for (const QString &key : keys) {
-        if (plan.known.contains(key))
-            summary.results << plan.known.value(key);
-    }
-    if (interrupted) {
-        // What the next run will not scan again: entries from this run and,
-        // under --rescan, earlier ones that still stand.
-        summary.inCache = std::count_if(candidates.begin(), candidates.end(), [&cache](const Candidate &candidate) {
-            ScanResult cached;
-            return cache.lookupCurrent(candidate.path, candidate.format, &cached);
-        });
-    }
+    summary.results = inOrder(keys, plan.known);
+    // Entries from this run and, under --rescan, earlier ones that still stand.
+    if (interrupted)
+        summary.inCache = countInCache(candidates, cache);
     return done(interrupted ? LibraryScanStatus::Interrupted : LibraryScanStatus::Completed);
 }
 

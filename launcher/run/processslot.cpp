@@ -1,11 +1,11 @@
 #include "launcher/run/processslot.h"
 
 #include "launcher/run/childprocess.h"
+#include "launcher/run/slotscan.h"
 
 #include "contract/filedescription.h"
 #include "contract/storerecord.h"
 
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QProcess>
 #include <QTimer>
@@ -58,20 +58,14 @@ private:
     QProcessEnvironment m_environment;
     PrivateStores &m_stores;
     ChildProcess *m_process = nullptr;
-    ScanRequest m_request;
-    EndHandler m_ended;
+    SlotScan m_scan;
     QString m_configHome; // the private store's folder
-    OutputCapture m_output;
-    QElapsedTimer m_clock;
-    qint64 m_pid = 0; // also its process group's id
+    qint64 m_pid = 0;     // also its process group's id
 };
 
 void ProcessSlot::start(const ScanRequest &request, EndHandler ended)
 {
-    m_request = request;
-    m_ended = std::move(ended);
-    m_output = OutputCapture();
-    m_clock.start();
+    m_scan.begin(request, std::move(ended));
     m_pid = 0;
 
     QProcessEnvironment environment = m_environment;
@@ -98,7 +92,7 @@ void ProcessSlot::start(const ScanRequest &request, EndHandler ended)
     // Read as it comes, so that the pipe never holds more than it can, and
     // kept only as far as OutputCapture keeps it.
     QObject::connect(m_process, &QProcess::readyReadStandardError, m_process,
-                     [this] { m_output.append(m_process->readAllStandardError()); });
+                     [this] { m_scan.output().append(m_process->readAllStandardError()); });
     QObject::connect(m_process, qOverload<int, QProcess::ExitStatus>(&QProcess::finished), m_process,
                      [this](int code, QProcess::ExitStatus status) { processEnded(code, status); });
     // Reported after start() has returned, never from inside it.
@@ -125,7 +119,7 @@ void ProcessSlot::killGroup()
 
 void ProcessSlot::processEnded(int exitCode, QProcess::ExitStatus status)
 {
-    m_output.append(m_process->readAllStandardError());
+    m_scan.output().append(m_process->readAllStandardError());
     ProcessEnd end;
     if (status == QProcess::CrashExit) {
         // Qt reports the terminating signal as the exit code of a crash.
@@ -134,9 +128,9 @@ void ProcessSlot::processEnded(int exitCode, QProcess::ExitStatus status)
     } else {
         end.ending = ProcessEnd::Ending::Exited;
         end.exitCode = exitCode;
-        if (exitCode == 0)
-            end.record = readPluginRecord(m_configHome.isEmpty() ? userStoreFile() : storeFileIn(m_configHome),
-                                          m_request.path);
+        // Read whatever the exit: what the code means is the verdict's to say.
+        end.record = readPluginRecord(m_configHome.isEmpty() ? userStoreFile() : storeFileIn(m_configHome),
+                                      m_scan.request().path);
         end.described = !m_configHome.isEmpty() && readFileDescription(descriptionFile(), &end.description);
     }
 #if defined(Q_OS_UNIX)
@@ -153,17 +147,9 @@ void ProcessSlot::processEnded(int exitCode, QProcess::ExitStatus status)
 
 void ProcessSlot::report(ProcessEnd end)
 {
-    end.output = m_output;
-    end.milliseconds = m_clock.elapsed();
-    end.endedAt = QDateTime::currentDateTimeUtc();
-    end.scanner = m_request.scanner;
     PrivateStores::remove(m_configHome);
     m_configHome.clear();
-    // Last: the handler may start the next scan in this slot.
-    const EndHandler ended = std::move(m_ended);
-    m_ended = nullptr;
-    if (ended)
-        ended(end);
+    m_scan.finish(std::move(end));
 }
 
 } // namespace

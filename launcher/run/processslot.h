@@ -11,7 +11,7 @@ namespace ombrel {
 // a private result store (XDG_CONFIG_HOME in a folder of PrivateStores), in
 // a process group of its own that is killed when the scan ends, however it
 // ends; on Linux it dies with the thread that started it. Reads the path's
-// group back from the private store after an exit with 0.
+// group back from the private store after any exit, for the verdict to judge.
 class ProcessSlotFactory : public ScanSlotFactory
 {
 public:

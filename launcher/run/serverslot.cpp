@@ -1,11 +1,11 @@
 #include "launcher/run/serverslot.h"
 
 #include "launcher/run/childprocess.h"
-#include "scanserver/protocol.h"
+#include "launcher/run/slotscan.h"
 
+#include "contract/serverprotocol.h"
 #include "contract/storerecord.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -49,11 +49,7 @@ private:
     FrameReader m_frames;
     QByteArray m_serverErrors; // what bubblewrap or the server itself said, bounded
     bool m_ready = false;
-    bool m_inFlight = false;
-    ScanRequest m_request;
-    EndHandler m_ended;
-    OutputCapture m_output;
-    QElapsedTimer m_clock;
+    SlotScan m_scan;
 };
 
 bool ServerSlot::startServer(QString *failure)
@@ -110,11 +106,7 @@ void ServerSlot::stopServer()
 
 void ServerSlot::start(const ScanRequest &request, EndHandler ended)
 {
-    m_request = request;
-    m_ended = std::move(ended);
-    m_output = OutputCapture();
-    m_inFlight = true;
-    m_clock.start();
+    m_scan.begin(request, std::move(ended));
     QString failure;
     if (!m_server && !startServer(&failure)) {
         ProcessEnd end;
@@ -129,14 +121,15 @@ void ServerSlot::start(const ScanRequest &request, EndHandler ended)
 void ServerSlot::sendScan()
 {
     const QByteArray limit = QByteArray::number(m_settings.memoryLimit);
-    m_server->write(frame(Frame::Scan,
-                          joinFields({QFile::encodeName(m_request.scanner), QFile::encodeName(m_request.path), limit,
-                                      m_request.format.toLatin1()})));
+    m_server->write(
+        frame(Frame::Scan,
+              joinFields({QFile::encodeName(m_scan.request().scanner), QFile::encodeName(m_scan.request().path), limit,
+                          m_scan.request().format.toLatin1()})));
 }
 
 void ServerSlot::abort()
 {
-    if (m_server && m_inFlight)
+    if (m_server && m_scan.inFlight())
         m_server->write(frame(Frame::Abort));
 }
 
@@ -150,11 +143,11 @@ void ServerSlot::readFrames()
         switch (type) {
         case Frame::Ready:
             m_ready = true;
-            if (m_inFlight)
+            if (m_scan.inFlight())
                 sendScan();
             break;
         case Frame::Output:
-            m_output.append(payload);
+            m_scan.output().append(payload);
             break;
         case Frame::Ended:
             scanEnded(splitFields(payload));
@@ -194,7 +187,7 @@ void ServerSlot::serverEnded(int exitCode, QProcess::ExitStatus status)
     m_server->deleteLater(); // we may be inside one of its signals
     m_server = nullptr;
     m_ready = false;
-    if (!m_inFlight)
+    if (!m_scan.inFlight())
         return;
     ProcessEnd end;
     if (wasReady) {
@@ -215,19 +208,8 @@ void ServerSlot::serverEnded(int exitCode, QProcess::ExitStatus status)
 
 void ServerSlot::report(ProcessEnd end)
 {
-    if (!m_inFlight)
-        return;
-    m_inFlight = false;
-    end.output = m_output;
-    end.milliseconds = m_clock.elapsed();
-    end.endedAt = QDateTime::currentDateTimeUtc();
-    end.scanner = m_request.scanner;
     end.protection = m_settings.protection;
-    // Last: the handler may start the next scan in this slot.
-    const EndHandler ended = std::move(m_ended);
-    m_ended = nullptr;
-    if (ended)
-        ended(end);
+    m_scan.finish(std::move(end));
 }
 
 } // namespace

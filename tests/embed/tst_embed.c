@@ -378,6 +378,63 @@ static void whole_scan(void)
     printf("PASS: whole_scan\n");
 }
 
+static void write_file(const char *path, const char *bytes, size_t size, mode_t mode)
+{
+    FILE *out = fopen(path, "wb");
+    if (!out || fwrite(bytes, 1, size, out) != size || fclose(out) != 0 || chmod(path, mode) != 0) {
+        printf("FAIL: cannot write %s\n", path);
+        exit(100);
+    }
+}
+
+struct assigned
+{
+    int outcome;
+    char scanner[512];
+};
+
+static void on_assigned(void *user, const ombrel_scan_result *result)
+{
+    struct assigned *assigned = user;
+    assigned->outcome = ombrel_scan_result_outcome(result);
+    snprintf(assigned->scanner, sizeof assigned->scanner, "%s", ombrel_scan_result_scanner(result));
+}
+
+/* A scanner named by path brings its layout: a 32-bit file goes to the
+ * i386/ scanner beside it, not to one looked for elsewhere, nor is it
+ * left foreign. Both scanners are scripts; only the header of the file is
+ * read to pick one. */
+static void companion_beside_given_scanner(void)
+{
+    static const char script[] = "#!/bin/sh\nexit 3\n";
+    static const char companion[] = "/layout/i386/OmbrelPluginScanner";
+    char elf32[64] = {0x7f, 'E', 'L', 'F', 1 /* 32-bit */, 1 /* little-endian */, 1};
+    struct assigned assigned = {-1, ""};
+    ombrel_scan *scan = ombrel_scan_new();
+    int code;
+    elf32[16] = 3; /* a shared object */
+    elf32[18] = 3; /* for i386 */
+    mkdir(in_work("layout"), 0700);
+    mkdir(in_work("layout/i386"), 0700);
+    mkdir(in_work("old"), 0700);
+    write_file(in_work("layout/OmbrelPluginScanner"), script, sizeof script - 1, 0700);
+    write_file(in_work("layout/i386/OmbrelPluginScanner"), script, sizeof script - 1, 0700);
+    write_file(in_work("old/old.so"), elf32, sizeof elf32, 0600);
+    ombrel_scan_set_scanner(scan, in_work("layout/OmbrelPluginScanner"));
+    ombrel_scan_add_input(scan, in_work("old/old.so"));
+    ombrel_scan_set_cache_file(scan, in_work("companion.json"));
+    ombrel_scan_on_result(scan, on_assigned, &assigned);
+    ombrel_scan_start(scan);
+    code = ombrel_scan_wait(scan);
+    ombrel_scan_free(scan);
+    CHECK(code == OMBREL_SCAN_OK, "%s", ombrel_scan_error_name(code));
+    CHECK(assigned.outcome == OMBREL_OUTCOME_MISSING, "outcome %d", assigned.outcome);
+    CHECK(strlen(assigned.scanner) > strlen(companion)
+              && strcmp(assigned.scanner + strlen(assigned.scanner) - strlen(companion), companion) == 0,
+          "scanner \"%s\"", assigned.scanner);
+    printf("PASS: companion_beside_given_scanner\n");
+}
+
 struct canceller
 {
     struct seen *seen;
@@ -550,6 +607,7 @@ int run_embed_tests(void)
     bad_arguments();
     free_from_a_callback();
     whole_scan();
+    companion_beside_given_scanner();
     cancel_from_another_thread();
     slow_callback();
     two_scans_at_once();

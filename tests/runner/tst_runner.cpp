@@ -2,9 +2,12 @@
 // stands for the scanner processes, so the queue, the time limits and the
 // reading of the exit-code contract are seen without starting any.
 
+#include "common/scannerrun.h"
+
 #include "launcher/cache/scancache.h"
 #include "launcher/core/duplicateids.h"
 #include "launcher/files/filestamp.h"
+#include "launcher/library/libraryscan.h"
 #include "launcher/run/scanrunner.h"
 #include "launcher/run/scanverdict.h"
 
@@ -23,9 +26,10 @@ using namespace ombrel;
 
 namespace {
 
-// What the double does with a path: "exit:N" ends with N after a moment,
-// "hang" ends only when aborted, "deaf" never ends, "unstartable" cannot
-// be started.
+// What the double does with a path (its file name up to the first dot):
+// "exit:N" ends with N after a moment, "named" ends with 0 and the path's
+// group, "hang" ends only when aborted, "deaf" never ends, "unstartable"
+// cannot be started.
 struct Double
 {
     int running = 0;
@@ -48,11 +52,12 @@ public:
         m_ended = std::move(ended);
         m_busy = true;
         m_state.mostAtOnce = qMax(m_state.mostAtOnce, ++m_state.running);
-        const QString how = request.path.section(QLatin1Char('/'), -1);
-        if (how.startsWith(QLatin1String("exit:"))) {
+        const QString how = request.path.section(QLatin1Char('/'), -1).section(QLatin1Char('.'), 0, 0);
+        if (how.startsWith(QLatin1String("exit:")) || how == QLatin1String("named")) {
             ProcessEnd end;
             end.ending = ProcessEnd::Ending::Exited;
             end.exitCode = how.mid(5).toInt();
+            end.record.name = how == QLatin1String("named") ? QStringLiteral("Gain") : QString();
             end.output.append("scanning plugin\n");
             QTimer::singleShot(5, &m_context, [this, end] { finish(end); });
         } else if (how == QLatin1String("unstartable")) {
@@ -120,12 +125,30 @@ QList<ScanRequest> requests(const QStringList &hows, int timeLimitMs = 10000)
     return list;
 }
 
+class CountingEvents : public LibraryScanEvents
+{
+public:
+    void problem(LibraryProblem, const QString &) override { }
+    void scansPlanned(int count) override { planned = count; }
+    void scanStarted(const QString &) override { }
+    void result(const ScanResult &, bool) override { }
+    int planned = -1;
+};
+
 ProcessEnd exited(int code, const QByteArray &output = "scanning plugin \"/p.so\"\n")
 {
     ProcessEnd end;
     end.ending = ProcessEnd::Ending::Exited;
     end.exitCode = code;
     end.output.append(output);
+    return end;
+}
+
+// The slot hands over what the scan left whatever its exit: a group
+// left behind must not turn a failed scan into a success.
+ProcessEnd withGroup(ProcessEnd end)
+{
+    end.record.name = QStringLiteral("Gain");
     return end;
 }
 
@@ -161,6 +184,9 @@ private Q_SLOTS:
         QTest::newRow("5 with the ban line") << exited(OutcomeNoName, said + "\"/p.so\" " + banLineText().toUtf8() + "\n") << "banned" << false << true;
         QTest::newRow("5 with the ban text late") << exited(OutcomeNoName, said + "a\nb\nc\n" + banLineText().toUtf8() + "\n") << "not-a-plugin" << false << true;
         QTest::newRow("4") << exited(4) << "failed" << false << true;
+        QTest::newRow("4 with a group left") << withGroup(exited(4)) << "failed" << false << true;
+        QTest::newRow("6 with a group left") << withGroup(exited(OutcomeError)) << "failed" << false << true;
+        QTest::newRow("5 with a group left") << withGroup(exited(OutcomeNoName)) << "not-a-plugin" << false << true;
         QTest::newRow("42") << exited(42) << "failed" << false << true;
         QTest::newRow("signal") << crashed << "crashed" << false << false;
         QTest::newRow("time limit") << timedOut << "timed-out" << false << false;
@@ -241,6 +267,46 @@ private Q_SLOTS:
         QCOMPARE(!results.at(0).lines.isEmpty(), withLines);
         QCOMPARE(outcomeName(results.at(1).outcome), QStringLiteral("failed")); // exit 0 without a record
         QCOMPARE(factory.state.made, slotsMade);
+    }
+
+    // A whole library scan in-process, its scans run by the double: each
+    // file's verdict, no scan for a file that no scanner loads, and, once
+    // the cache holds the results, a scan only for the file that was
+    // missing (a missing file is never cached).
+    void libraryScan()
+    {
+        QTemporaryDir plugins;
+        QTemporaryDir cache;
+        QVERIFY(plugins.isValid() && cache.isValid());
+        const QStringList scanned = {"named.so", "exit:3.so", "exit:5.so", "exit:6.so"};
+        for (const QString &name : scanned)
+            QVERIFY(QFile::copy(testPluginPath(QStringLiteral("good_effect")), plugins.filePath(name)));
+        QFile text(plugins.filePath(QStringLiteral("notes.so")));
+        QVERIFY(text.open(QIODevice::WriteOnly) && text.write("not a library\n") > 0);
+        text.close();
+
+        LibraryScanOptions options;
+        options.inputs = QStringList{plugins.path()};
+        options.formats = QStringList{QStringLiteral("vst2")};
+        options.scanner = QStringLiteral(SCANNER_PATH);
+        options.cacheFile = cache.filePath(QStringLiteral("cache.json"));
+        for (const int expectedPlanned : {4, 1}) {
+            DoubleFactory factory;
+            CountingEvents events;
+            const LibraryScanSummary summary = LibraryScan(options, &events, &factory).run();
+            QCOMPARE(int(summary.status), int(LibraryScanStatus::Completed));
+            QCOMPARE(events.planned, expectedPlanned);
+            QMap<QString, QString> outcomes;
+            for (const ScanResult &result : summary.results)
+                outcomes.insert(QFileInfo(result.path).fileName(),
+                                outcomeName(result.outcome) + QLatin1Char(' ') + result.descriptions.value(0).name);
+            const QMap<QString, QString> expected = {{"named.so", "ok Gain"},
+                                                     {"exit:3.so", "missing "},
+                                                     {"exit:5.so", "not-a-plugin "},
+                                                     {"exit:6.so", "failed "},
+                                                     {"notes.so", "not-a-plugin "}};
+            QCOMPARE(outcomes, expected);
+        }
     }
 
     void cancelEndsTheRunAtOnce()

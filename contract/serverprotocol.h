@@ -21,7 +21,7 @@ enum class Frame : char {
     Ready = 'R',  // the server runs and waits for a scan (no payload)
     Output = 'O', // what the scan printed, on stdout or stderr, as it came
     Ended = 'E',  // "exit" or "signal", the number, "1" when the memory limit was hit else "0",
-                  // the path's group as the store holds it after an exit with 0 (a JSON object
+                  // the path's group as the store holds it after an exit, whatever its code (a JSON object
                   // of the store's keys, contract/storerecord.h; empty when there is none), the
                   // file's description (contract/filedescription.h; empty when none was left)
     NotRun = 'F', // the scanner could not be started: why
