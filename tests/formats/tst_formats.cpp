@@ -2,6 +2,8 @@
 // from its binaries' headers, and every test plug-in scanned by
 // ombrel-scan in its sandbox beside a well-behaved one.
 
+#include "common/scannerrun.h"
+
 #include "launcher/files/filestamp.h"
 #include "launcher/files/vst3bundle.h"
 
@@ -64,6 +66,11 @@ private Q_SLOTS:
         QVERIFY(m_dir.isValid());
         const QString plugins = QStringLiteral(TEST_PLUGIN_DIR "/..");
         QProcess scan;
+        // Under AddressSanitizer, a crashing plug-in must still crash.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("ASAN_OPTIONS"),
+                   asanOptions(QStringLiteral("handle_segv=0")).value(QStringLiteral("ASAN_OPTIONS")));
+        scan.setProcessEnvironment(env);
         scan.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         scan.start(QStringLiteral(LAUNCHER_PATH),
                    {QStringLiteral("--json"), QStringLiteral("--timeout"), QLatin1String(kTimeLimit),
