@@ -25,7 +25,7 @@ QString fetched()
 
 QString number(const QJsonValue &value)
 {
-    return value.isUndefined() ? QStringLiteral("-") : QString::number(value.toInteger());
+    return value.isUndefined() ? QStringLiteral("-") : QString::number(qint64(value.toDouble()));
 }
 
 // One plug-in as a host lists it: its file, then what a peer host shows.
