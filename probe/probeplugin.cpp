@@ -13,6 +13,8 @@
 
 namespace {
 
+using Vst2::dispatch;
+
 constexpr int kTextBufferSize = 256;
 
 struct TextBuffer
@@ -23,11 +25,6 @@ struct TextBuffer
     // past its end.
     QString text() const { return QString::fromLatin1(bytes, int(qstrnlen(bytes, sizeof bytes))); }
 };
-
-intptr_t dispatch(Vst2::AEffect *effect, int32_t opcode, void *ptr = nullptr)
-{
-    return effect->dispatcher(effect, opcode, 0, 0, ptr, 0.0f);
-}
 
 Vst2::EntryPoint resolveEntryPoint(QLibrary &library)
 {

@@ -119,6 +119,13 @@ constexpr int32_t effFlagsIsSynth = 1 << 8;
 constexpr intptr_t kHostVersion = 2400;
 constexpr intptr_t kVstProcessLevelUser = 1;
 
+// A dispatcher call with no index, value or float, as every query of the
+// probe is.
+inline intptr_t dispatch(AEffect *effect, int32_t opcode, void *ptr = nullptr)
+{
+    return effect->dispatcher(effect, opcode, 0, 0, ptr, 0.0f);
+}
+
 // Plug-ins are compiled against the same layout on both word sizes; a
 // mismatch here would make every field read garbage.
 static_assert(sizeof(intptr_t) == sizeof(void *), "pointer-sized values are intptr_t");

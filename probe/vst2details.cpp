@@ -8,10 +8,7 @@
 
 namespace {
 
-intptr_t dispatch(Vst2::AEffect *effect, int32_t opcode, void *ptr = nullptr)
-{
-    return effect->dispatcher(effect, opcode, 0, 0, ptr, 0.0f);
-}
+using Vst2::dispatch;
 
 bool canDo(Vst2::AEffect *effect, const char *what)
 {

@@ -209,11 +209,6 @@ QList<Candidate> candidatesOf(const QStringList &paths, const QStringList &forma
     return candidates;
 }
 
-QStringList usualPluginFolders()
-{
-    return formatFolders(*findFormat(QStringLiteral("vst2")), false);
-}
-
 QStringList defaultPluginFolders(const QStringList &formats)
 {
     QStringList folders;

@@ -52,7 +52,4 @@ QList<Candidate> candidatesOf(const QStringList &paths, const QStringList &forma
 // (VST_PATH, ...), or else its usual ones; only those that exist.
 QStringList defaultPluginFolders(const QStringList &formats);
 
-// The platform's usual VST 2 folders, whether they exist or not.
-QStringList usualPluginFolders();
-
 } // namespace ombrel
