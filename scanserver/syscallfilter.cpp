@@ -2,11 +2,40 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <linux/seccomp.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 #if defined(OMBREL_HAVE_SECCOMP)
 #include <seccomp.h>
+#endif
+
+#if defined(OMBREL_HAVE_SECCOMP)
+namespace {
+
+// The filter as the kernel takes it; empty when it cannot be had, and
+// then each load compiles it.
+std::vector<sock_filter> compiled(scmp_filter_ctx context)
+{
+    std::vector<sock_filter> program;
+    const int fd = ::memfd_create("seccomp-program", MFD_CLOEXEC);
+    if (fd < 0)
+        return program;
+    if (seccomp_export_bpf(context, fd) == 0) {
+        const off_t size = ::lseek(fd, 0, SEEK_END);
+        if (size > 0 && size % off_t(sizeof(sock_filter)) == 0 && size_t(size) / sizeof(sock_filter) <= 0xffff) {
+            program.resize(size_t(size) / sizeof(sock_filter));
+            if (::pread(fd, program.data(), size_t(size), 0) != ssize_t(size))
+                program.clear();
+        }
+    }
+    ::close(fd);
+    return program;
+}
+
+} // namespace
 #endif
 
 SyscallFilter::SyscallFilter()
@@ -78,6 +107,7 @@ SyscallFilter::SyscallFilter()
         return;
     }
     m_context = context;
+    m_program = compiled(context);
 #endif
 }
 
@@ -95,6 +125,11 @@ bool SyscallFilter::load() const
     if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
         return false;
 #if defined(OMBREL_HAVE_SECCOMP)
+    if (!m_program.empty()) {
+        const sock_fprog program = {static_cast<unsigned short>(m_program.size()),
+                                    const_cast<sock_filter *>(m_program.data())};
+        return ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program, 0, 0) == 0;
+    }
     return m_context && seccomp_load(static_cast<scmp_filter_ctx>(m_context)) == 0;
 #else
     return false;

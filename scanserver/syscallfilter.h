@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include <linux/filter.h>
 
 // The system calls a plug-in is refused during a scan, as a seccomp filter
 // on the scanner process: tracing or writing into other processes (the
@@ -33,4 +36,7 @@ public:
 
 private:
     void *m_context = nullptr;
+    // The program, compiled once here: libseccomp compiles it anew on
+    // every load, a cost each scan would pay.
+    std::vector<sock_filter> m_program;
 };
