@@ -221,8 +221,9 @@ bool runScanJob(const ScanJob &job, const QByteArray &storeBase, const Reaper &r
     reaper.killAll(scanner, &status, &usage, &reaped);
 
     // Read whatever the exit code: the launcher's verdict alone reads it.
+    // Only a VST 2 scan keeps a store.
     PluginInfo record;
-    if (why.isEmpty() && WIFEXITED(status))
+    if (why.isEmpty() && WIFEXITED(status) && (job.format.isEmpty() || job.format == "vst2"))
         record = readPluginRecord(storeFileIn(QFile::decodeName(store)), QFile::decodeName(job.path));
     const QByteArray description = why.isEmpty() && WIFEXITED(status) ? readDescription(descriptionFile) : QByteArray();
     QDir(QFile::decodeName(store)).removeRecursively();

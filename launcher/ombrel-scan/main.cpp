@@ -167,7 +167,8 @@ struct CommandLine
                                  QStringLiteral("file")};
     const QCommandLineOption sandbox{
         QStringLiteral("sandbox"),
-        QStringLiteral("auto, require or off (default: auto; here: %1)").arg(sandboxOnThisMachine()),
+        // What "here" is costs a run of bwrap: told only with the help.
+        QStringLiteral("auto, require or off (default: auto; here: %1)"),
         QStringLiteral("mode"), QStringLiteral("auto")};
     const QCommandLineOption memoryLimit{
         QStringLiteral("memory-limit"),
@@ -187,6 +188,16 @@ struct CommandLine
     {
         return {jobs,    timeout, rescan,      retry,     json, jsonLines, cache,  format,
                 scanner, sandbox, memoryLimit, allowRead, log,  help,      version};
+    }
+
+    QList<QCommandLineOption> forHelp() const
+    {
+        QList<QCommandLineOption> options = all();
+        for (QCommandLineOption &option : options) {
+            if (option.names() == sandbox.names())
+                option.setDescription(option.description().arg(sandboxOnThisMachine()));
+        }
+        return options;
     }
 };
 
@@ -353,7 +364,7 @@ int main(int argc, char *argv[])
         return ExitUsage;
     }
     if (parser.isSet(options.help)) {
-        std::fputs(qPrintable(usageText(options.all())), stdout);
+        std::fputs(qPrintable(usageText(options.forHelp())), stdout);
         return ExitDone;
     }
     if (parser.isSet(options.version)) {
