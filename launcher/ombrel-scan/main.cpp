@@ -342,7 +342,7 @@ int scanLibrary(const QCommandLineParser &parser, const CommandLine &options)
     if (interrupted) {
         printError(QStringLiteral("interrupted; the cache holds %1 of the %2")
                        .arg(summary.inCache)
-                       .arg(plugInCount(summary.candidates)));
+                       .arg(fileCount(summary.candidates)));
         return ExitInterrupted;
     }
     return summary.inputNotFound ? ExitNotFound : ExitDone;

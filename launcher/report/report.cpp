@@ -136,9 +136,28 @@ QString protectionLine(const RunProtection &protection, int scanned)
     return QString();
 }
 
-QString plugInCount(qsizetype n)
+namespace {
+
+QString counted(qsizetype n, const char *one, const char *many)
 {
-    return n == 1 ? QStringLiteral("1 plug-in") : QStringLiteral("%1 plug-ins").arg(n);
+    return QStringLiteral("%1 %2").arg(n).arg(QLatin1String(n == 1 ? one : many));
+}
+
+// A file may hold several plug-ins (LADSPA and DSSI libraries, VST 3
+// modules, CLAP files): the results count files, the descriptions plug-ins.
+qsizetype describedCount(const QList<ScanResult> &results)
+{
+    qsizetype n = 0;
+    for (const ScanResult &r : results)
+        n += r.descriptions.size();
+    return n;
+}
+
+} // namespace
+
+QString fileCount(qsizetype n)
+{
+    return counted(n, "file", "files");
 }
 
 QString reportSummary(const QList<ScanResult> &results)
@@ -149,11 +168,14 @@ QString reportSummary(const QList<ScanResult> &results)
             counts << QStringLiteral("%1 %2").arg(n).arg(outcomeName(outcome));
     }
     const int cached = int(std::count_if(results.begin(), results.end(), [](const ScanResult &r) { return r.cached; }));
-    return QStringLiteral("%1: %2 (%3 scanned, %4 from the cache)")
-        .arg(plugInCount(results.size()))
-        .arg(counts.isEmpty() ? QStringLiteral("none") : counts.join(QStringLiteral(", ")))
-        .arg(results.size() - cached)
-        .arg(cached);
+    QString summary = QStringLiteral("%1: %2 (%3 scanned, %4 from the cache)")
+                          .arg(fileCount(results.size()))
+                          .arg(counts.isEmpty() ? QStringLiteral("none") : counts.join(QStringLiteral(", ")))
+                          .arg(results.size() - cached)
+                          .arg(cached);
+    if (!results.isEmpty())
+        summary += QStringLiteral("; %1 found").arg(counted(describedCount(results), "plug-in", "plug-ins"));
+    return summary;
 }
 
 QJsonObject reportSummaryJson(const QList<ScanResult> &results, const QString &scanner, bool interrupted,
@@ -171,6 +193,7 @@ QJsonObject reportSummaryJson(const QList<ScanResult> &results, const QString &s
         {QStringLiteral("scanned"), int(results.size()) - cached},
         {QStringLiteral("cached"), cached},
         {QStringLiteral("outcomes"), counts},
+        {QStringLiteral("described"), int(describedCount(results))},
     };
     if (!protection.protection.isEmpty())
         summary.insert(QStringLiteral("protection"), protection.protection);

@@ -29,10 +29,10 @@ QString reportTable(const QList<ScanResult> &results, const RunProtection &prote
 // this run made; empty when it made none or nothing is known.
 QString protectionLine(const RunProtection &protection, int scanned);
 
-// "1 plug-in", "2 plug-ins".
-QString plugInCount(qsizetype n);
+// "1 file", "2 files".
+QString fileCount(qsizetype n);
 
-// "12 plug-ins: 9 ok, 1 banned, ... (3 scanned, 9 from the cache)"
+// "12 files: 9 ok, 1 banned, ... (3 scanned, 9 from the cache); 14 plug-ins found"
 QString reportSummary(const QList<ScanResult> &results);
 
 // For programs: one JSON document with every result and the counts.

@@ -79,12 +79,16 @@ private Q_SLOTS:
                     plugins + QStringLiteral("/vst3"), plugins + QStringLiteral("/clap")});
         QVERIFY(scan.waitForFinished(120000));
         QCOMPARE(scan.exitCode(), 0);
-        const QJsonArray results
-            = QJsonDocument::fromJson(scan.readAllStandardOutput()).object().value(QLatin1String("plugins")).toArray();
-        for (const QJsonValue &result : results) {
+        const QJsonObject report = QJsonDocument::fromJson(scan.readAllStandardOutput()).object();
+        int described = 0;
+        for (const QJsonValue &result : report.value(QLatin1String("plugins")).toArray()) {
             const QString path = result.toObject().value(QLatin1String("path")).toString();
             m_results.insert(QFileInfo(path).fileName(), result.toObject());
+            described += int(result.toObject().value(QLatin1String("descriptions")).toArray().size());
         }
+        // The summary counts plug-ins apart from the files holding them.
+        QCOMPARE(report.value(QLatin1String("described")).toInt(), described);
+        QVERIFY(described > report.value(QLatin1String("total")).toInt());
     }
 
     // What each plug-in comes to: the outcome, with the signal or exit

@@ -414,10 +414,10 @@ private Q_SLOTS:
         QTest::addColumn<bool>("rescan");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QStringList>("scannedNext");
-        QTest::newRow("Ctrl-C") << int(SIGINT) << false << "the cache holds 7 of the 8 plug-ins"
+        QTest::newRow("Ctrl-C") << int(SIGINT) << false << "the cache holds 7 of the 8 files"
                                 << QStringList{"zz_hang.so"};
         // Earlier results that still stand count, though this run redid them.
-        QTest::newRow("Ctrl-C, --rescan") << int(SIGINT) << true << "the cache holds 8 of the 8 plug-ins"
+        QTest::newRow("Ctrl-C, --rescan") << int(SIGINT) << true << "the cache holds 8 of the 8 files"
                                           << QStringList();
         QTest::newRow("killed") << int(SIGKILL) << false << QString() // saves nothing on the way out
                                 << QStringList{"zz_hang.so"};
@@ -1042,11 +1042,11 @@ private Q_SLOTS:
         const QStringList lines = run.out.split('\n', Qt::SkipEmptyParts);
         // Header, two rows, summary, protection; banned is no failure to look into.
         QCOMPARE(lines.size(), 5);
-        QCOMPARE(lines.at(3), QStringLiteral("2 plug-ins: 1 ok, 1 banned (2 scanned, 0 from the cache)"));
+        QCOMPARE(lines.at(3), QStringLiteral("2 files: 1 ok, 1 banned (2 scanned, 0 from the cache); 1 plug-in found"));
         QVERIFY(lines.at(4).startsWith("Protection: "));
         // A run that scanned nothing vouches for no protection.
         const Run one = launch({"--cache", cacheFile("table"), m_library + "/effect.so"});
-        QVERIFY2(one.out.endsWith("\n1 plug-in: 1 ok (0 scanned, 1 from the cache)\n"), qPrintable(one.out));
+        QVERIFY2(one.out.endsWith("\n1 file: 1 ok (0 scanned, 1 from the cache); 1 plug-in found\n"), qPrintable(one.out));
     }
 
     // One long cause must not widen every row past the terminal's edge;
@@ -1115,7 +1115,7 @@ private Q_SLOTS:
         QVERIFY(QDir(m_dir.path()).mkpath("empty"));
         const Run run = launch({"--format", "vst2", "--cache", cacheFile("nothing")}, env);
         QCOMPARE(run.exitCode, 0);
-        const QString expected = QStringLiteral("0 plug-ins: none (0 scanned, 0 from the cache)\n"
+        const QString expected = QStringLiteral("0 files: none (0 scanned, 0 from the cache)\n"
                                                 "No plug-in found in the folders searched:\n"
                                                 "  vst2 plug-ins, the folders in VST_PATH:\n"
                                                 "    %1/empty   holds no plug-in\n"
