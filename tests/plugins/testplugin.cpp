@@ -322,10 +322,17 @@ void abuse()
     std::snprintf(unixAddress.sun_path, sizeof unixAddress.sun_path, "%s/agent.sock", outside.c_str());
     connectTo(reinterpret_cast<sockaddr *>(&unixAddress), sizeof unixAddress);
     // An abstract name: no file to hide, only a network namespace keeps it out.
+    char abstractName[64] = {};
+    if (FILE *nameFile = std::fopen((outside + "/abstract").c_str(), "r")) {
+        if (!std::fgets(abstractName, sizeof abstractName, nameFile))
+            abstractName[0] = 0;
+        std::fclose(nameFile);
+    }
     sockaddr_un abstractAddress = {};
     abstractAddress.sun_family = AF_UNIX;
-    std::snprintf(abstractAddress.sun_path + 1, sizeof abstractAddress.sun_path - 1, "%s", "ombrel-abuse-abstract");
-    connectTo(reinterpret_cast<sockaddr *>(&abstractAddress), socklen_t(sizeof(sa_family_t) + 22));
+    std::snprintf(abstractAddress.sun_path + 1, sizeof abstractAddress.sun_path - 1, "%s", abstractName);
+    connectTo(reinterpret_cast<sockaddr *>(&abstractAddress),
+              socklen_t(sizeof(sa_family_t) + 1 + std::strlen(abstractName)));
 #elif defined(TP_ABUSE_KILL_ALL)
     // Never as root outside a namespace of its own: that would end the machine's processes.
     if (getuid() != 0 || inNestedPidNamespace())

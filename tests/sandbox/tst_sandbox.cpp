@@ -23,6 +23,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -146,8 +147,9 @@ private Q_SLOTS:
                 QTest::newRow(qPrintable(QStringLiteral("%1, %2").arg(variant, user))) << variant << user << "require";
             // Without a sandbox, what remains: the memory limit, a server
             // that no plug-in may write into (but root, who may do anything
-            // outside), and every process of a scan ends with it.
-            QStringList unsandboxed{"abuse_kill_parent", "abuse_daemons", "abuse_eat_memory"};
+            // outside), and every process of a scan ends with it; and
+            // reaching out, which succeeds there, as the control.
+            QStringList unsandboxed{"abuse_kill_parent", "abuse_daemons", "abuse_eat_memory", "abuse_reach_out"};
             if (!root)
                 unsandboxed << "abuse_write_server_memory";
             for (const QString &variant : unsandboxed)
@@ -185,16 +187,19 @@ private Q_SLOTS:
         std::memcpy(agent.sun_path, agentPath.constData(), size_t(agentPath.size()));
         const Listener agentSocket(AF_UNIX, reinterpret_cast<sockaddr *>(&agent), sizeof agent);
         ::chmod(agentPath.constData(), 0777);
+        // Abstract names are machine-wide: one per run, so that runs at once never meet.
+        const QByteArray abstractName = "ombrel-abuse-" + QByteArray::number(::getpid());
         sockaddr_un abstract = {};
         abstract.sun_family = AF_UNIX;
-        std::memcpy(abstract.sun_path + 1, "ombrel-abuse-abstract", 21);
+        std::memcpy(abstract.sun_path + 1, abstractName.constData(), size_t(abstractName.size()));
         const Listener abstractSocket(AF_UNIX, reinterpret_cast<sockaddr *>(&abstract),
-                                      socklen_t(sizeof(sa_family_t) + 22));
+                                      socklen_t(sizeof(sa_family_t) + 1 + abstractName.size()));
         QVERIFY(port.listening() && agentSocket.listening() && abstractSocket.listening());
-        QFile portFile(base + "/port");
-        QVERIFY(portFile.open(QIODevice::WriteOnly));
-        portFile.write(QByteArray::number(port.port()));
-        portFile.close();
+        for (const auto &[name, value] : {std::pair{"/port", QByteArray::number(port.port())},
+                                          std::pair{"/abstract", abstractName}}) {
+            QFile told(base + QLatin1String(name));
+            QVERIFY(told.open(QIODevice::WriteOnly) && told.write(value) == value.size());
+        }
 
         const QString cache = base + "/cache.json";
         const QStringList command = runAsArguments(user, variant)
@@ -232,6 +237,9 @@ private Q_SLOTS:
             QVERIFY(!port.reached());
             QVERIFY(!agentSocket.reached());
             QVERIFY(!abstractSocket.reached());
+        } else if (variant == QLatin1String("abuse_reach_out")) {
+            // Without the sandbox it gets through: the test can tell.
+            QVERIFY(port.reached() && agentSocket.reached() && abstractSocket.reached());
         }
         QTRY_VERIFY_WITH_TIMEOUT(!processWithArgument("ombrel-abuse-daemon"), 2000);
         if (variant == QLatin1String("abuse_eat_memory"))
