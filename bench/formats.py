@@ -8,8 +8,11 @@ by run so that drift hits all alike; medians out.
   per file: the scanner describing a CLAP file against the same scanner
            scanning the VST 2 build of the same plug-in.
 
+  apart: the same library without one bundle (--apart NAME), to show
+           what that bundle alone decides.
+
 Usage: formats.py --launcher L --scanner S --peer P --peer-libs D
-                  --vst3 FOLDER --clap FILE --vst2 FILE [--runs N]
+                  --vst3 FOLDER --clap FILE --vst2 FILE [--runs N] [--apart NAME]
 """
 import argparse
 import glob
@@ -65,23 +68,37 @@ def scanner_once(scanner, path, fmt):
         shutil.rmtree(home, ignore_errors=True)
 
 
+def library(args, folder, label):
+    bundles = sorted(glob.glob(os.path.join(folder, "*.vst3")))
+    ours, peer = [], []
+    for _ in range(args.runs):
+        ours.append(ours_library(args.launcher, folder))
+        peer.append(peer_library(args.peer, args.peer_libs, bundles))
+    o, p = statistics.median(ours), statistics.median(peer)
+    print(f"{len(bundles)} VST 3 bundles{label}, {args.runs} alternating runs, median wall time")
+    print(f"{'ombrel-scan -j 1 (sandbox)':<34} {o * 1e3:>8.0f} ms")
+    print(f"{'peer, one process per bundle':<34} {p * 1e3:>8.0f} ms")
+    print(f"{'ratio':<34} {o / p:>8.2f}")
+
+
 def main():
     parser = argparse.ArgumentParser()
     for option in ("launcher", "scanner", "peer", "peer-libs", "vst3", "clap", "vst2"):
         parser.add_argument("--" + option, required=True)
     parser.add_argument("--runs", type=int, default=11)
+    parser.add_argument("--apart")
     args = parser.parse_args()
-    bundles = sorted(glob.glob(os.path.join(args.vst3, "*.vst3")))
-
-    ours, peer = [], []
-    for _ in range(args.runs):
-        ours.append(ours_library(args.launcher, args.vst3))
-        peer.append(peer_library(args.peer, args.peer_libs, bundles))
-    o, p = statistics.median(ours), statistics.median(peer)
-    print(f"{len(bundles)} VST 3 bundles, {args.runs} alternating runs, median wall time")
-    print(f"{'ombrel-scan -j 1 (sandbox)':<34} {o * 1e3:>8.0f} ms")
-    print(f"{'peer, one process per bundle':<34} {p * 1e3:>8.0f} ms")
-    print(f"{'ratio':<34} {o / p:>8.2f}")
+    library(args, args.vst3, "")
+    if args.apart:
+        folder = tempfile.mkdtemp(prefix="ombrel-bench-")
+        try:
+            for bundle in glob.glob(os.path.join(args.vst3, "*.vst3")):
+                if os.path.basename(bundle) != args.apart:
+                    os.symlink(os.path.realpath(bundle), os.path.join(folder, os.path.basename(bundle)))
+            print()
+            library(args, folder, f" (without {args.apart})")
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
 
     clap, vst2 = [], []
     for _ in range(args.runs * 3):
