@@ -126,8 +126,8 @@ bool SyscallFilter::load() const
         return false;
 #if defined(OMBREL_HAVE_SECCOMP)
     if (!m_program.empty()) {
-        const sock_fprog program = {static_cast<unsigned short>(m_program.size()),
-                                    const_cast<sock_filter *>(m_program.data())};
+        const sock_fprog program
+            = {static_cast<unsigned short>(m_program.size()), const_cast<sock_filter *>(m_program.data())};
         return ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program, 0, 0) == 0;
     }
     return m_context && seccomp_load(static_cast<scmp_filter_ctx>(m_context)) == 0;

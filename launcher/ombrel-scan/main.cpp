@@ -165,11 +165,10 @@ struct CommandLine
                                  QStringLiteral("show, without scanning, what the cache knows of one plug-in:\n"
                                                 "outcome, exit code or signal, when, and its last lines"),
                                  QStringLiteral("file")};
-    const QCommandLineOption sandbox{
-        QStringLiteral("sandbox"),
-        // What "here" is costs a run of bwrap: told only with the help.
-        QStringLiteral("auto, require or off (default: auto; here: %1)"),
-        QStringLiteral("mode"), QStringLiteral("auto")};
+    const QCommandLineOption sandbox{QStringLiteral("sandbox"),
+                                     // What "here" is costs a run of bwrap: told only with the help.
+                                     QStringLiteral("auto, require or off (default: auto; here: %1)"),
+                                     QStringLiteral("mode"), QStringLiteral("auto")};
     const QCommandLineOption memoryLimit{
         QStringLiteral("memory-limit"),
         QStringLiteral("a scan that uses more memory ends; 16M to 1T, or 0 for none (default: 2G)"),

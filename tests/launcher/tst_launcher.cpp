@@ -1046,7 +1046,8 @@ private Q_SLOTS:
         QVERIFY(lines.at(4).startsWith("Protection: "));
         // A run that scanned nothing vouches for no protection.
         const Run one = launch({"--cache", cacheFile("table"), m_library + "/effect.so"});
-        QVERIFY2(one.out.endsWith("\n1 file: 1 ok (0 scanned, 1 from the cache); 1 plug-in found\n"), qPrintable(one.out));
+        QVERIFY2(one.out.endsWith("\n1 file: 1 ok (0 scanned, 1 from the cache); 1 plug-in found\n"),
+                 qPrintable(one.out));
     }
 
     // One long cause must not widen every row past the terminal's edge;

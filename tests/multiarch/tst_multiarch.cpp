@@ -185,10 +185,9 @@ private Q_SLOTS:
                     twins.end());
         // Without a network nothing was fetched, and no folder of them made.
         const QStringList fetchedFolder = fetched.isEmpty() ? QStringList() : QStringList{kFetched};
-        const QMap<QString, QJsonObject> plugins
-            = scan(LAUNCHER_PATH,
-                   QStringList{"--cache", m_dir.path() + "/built.json", m_dir.path() + "/crafted"} + fetchedFolder
-                       + twins);
+        const QMap<QString, QJsonObject> plugins = scan(
+            LAUNCHER_PATH,
+            QStringList{"--cache", m_dir.path() + "/built.json", m_dir.path() + "/crafted"} + fetchedFolder + twins);
         for (const Crafted &crafted : kCrafted) {
             const QJsonObject plugin = plugins.value(m_dir.path() + "/crafted/" + crafted.file);
             QCOMPARE(plugin["outcome"].toString(), QString::fromLatin1(crafted.outcome));

@@ -195,8 +195,8 @@ private Q_SLOTS:
         const Listener abstractSocket(AF_UNIX, reinterpret_cast<sockaddr *>(&abstract),
                                       socklen_t(sizeof(sa_family_t) + 1 + abstractName.size()));
         QVERIFY(port.listening() && agentSocket.listening() && abstractSocket.listening());
-        for (const auto &[name, value] : {std::pair{"/port", QByteArray::number(port.port())},
-                                          std::pair{"/abstract", abstractName}}) {
+        for (const auto &[name, value] :
+             {std::pair{"/port", QByteArray::number(port.port())}, std::pair{"/abstract", abstractName}}) {
             QFile told(base + QLatin1String(name));
             QVERIFY(told.open(QIODevice::WriteOnly) && told.write(value) == value.size());
         }
