@@ -1,5 +1,7 @@
 #include "indexedlibrary.h"
 
+#include "contract/outcome.h"
+
 #include <QFileInfo>
 #include <QLibrary>
 
@@ -7,24 +9,24 @@ int describeIndexedLibrary(const QString &path, const char *symbol, DescribeAt d
 {
     const QFileInfo file(path);
     if (!file.exists())
-        return 3;
+        return OutcomeNotFound;
     // The loader would block forever on a FIFO, and a device is no library.
     if (!file.isFile()) {
         description->cause = QStringLiteral("not a regular file");
-        return 5;
+        return OutcomeNoName;
     }
     // By absolute path, so that a relative one is not looked up on the
     // loader's search path.
     QLibrary library(file.absoluteFilePath());
     if (!library.load()) {
         description->cause = QStringLiteral("not loadable: ") + library.errorString();
-        return 5;
+        return OutcomeNoName;
     }
     const QFunctionPointer entry = library.resolve(symbol);
     if (!entry) {
         description->cause = QStringLiteral("no %1").arg(QLatin1String(symbol));
         library.unload();
-        return 5;
+        return OutcomeNoName;
     }
     for (unsigned long index = 0;; ++index) {
         if (index == kMaxIndexedPlugins) {
@@ -39,5 +41,5 @@ int describeIndexedLibrary(const QString &path, const char *symbol, DescribeAt d
         description->plugins.append(plugin);
     }
     library.unload();
-    return 0;
+    return OutcomeOk;
 }

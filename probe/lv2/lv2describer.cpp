@@ -4,20 +4,22 @@
 #include "lv2world.h"
 #include "turtlecheck.h"
 
+#include "contract/outcome.h"
+
 #include <QFileInfo>
 
 int describeLv2(const QString &path, FileDescription *description)
 {
     const QFileInfo bundle(path);
     if (!bundle.exists())
-        return 3;
+        return OutcomeNotFound;
     if (!bundle.isDir()) {
         description->cause = QStringLiteral("not a folder: an LV2 bundle is a folder with a manifest.ttl");
-        return 5;
+        return OutcomeNoName;
     }
     if (!QFileInfo(path + QStringLiteral("/manifest.ttl")).isFile()) {
         description->cause = QStringLiteral("no manifest.ttl in the bundle");
-        return 5;
+        return OutcomeNoName;
     }
 
     Lv2World world;
@@ -52,9 +54,9 @@ int describeLv2(const QString &path, FileDescription *description)
                 ? QStringLiteral("no LV2 plug-in in the bundle (it holds specifications or other data)")
                 : QStringLiteral("not valid Turtle: ") + error;
         }
-        return 5;
+        return OutcomeNoName;
     }
     if (!defects.isEmpty())
         description->note = QStringLiteral("left out: ") + defects.join(QStringLiteral("; "));
-    return 0;
+    return OutcomeOk;
 }
