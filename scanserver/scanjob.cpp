@@ -46,7 +46,7 @@ bool writeAll(int fd, const QByteArray &bytes)
 
 // In the forked child: becomes the scanner, or tells why not on `failure`.
 [[noreturn]] void becomeScanner(const ScanJob &job, const QByteArray &store, const QByteArray &descriptionFile,
-                                int output, int failure, const SyscallFilter &filter)
+                                const DescribeRequest &describe, int output, int failure, const SyscallFilter &filter)
 {
     ::setpgid(0, 0);
     ::prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -99,8 +99,7 @@ bool writeAll(int fd, const QByteArray &bytes)
         char *arguments[]
             = {const_cast<char *>(job.scanner.constData()), const_cast<char *>(job.path.constData()), nullptr};
         // As the scanner's main() returns: the same exit handlers run.
-        std::exit(runScanner(2, arguments, storeFileIn(QFile::decodeName(store)),
-                             DescribeRequest{QFile::decodeName(descriptionFile), QString::fromLatin1(job.format)}));
+        std::exit(runScanner(2, arguments, storeFileIn(QFile::decodeName(store)), describe));
     }
     if (ready) {
         step = "cannot start the scanner";
@@ -162,9 +161,10 @@ bool runScanJob(const ScanJob &job, const QByteArray &storeBase, const Reaper &r
             reply, frame(Frame::NotRun, QByteArray("cannot set up the scan: ") + QByteArray(std::strerror(errno))));
 
     const QByteArray descriptionFile = store + "/description.json";
+    const DescribeRequest describe{QFile::decodeName(descriptionFile), QString::fromLatin1(job.format)};
     const pid_t scanner = ::fork();
     if (scanner == 0)
-        becomeScanner(job, store, descriptionFile, output[1], failure[1], filter);
+        becomeScanner(job, store, descriptionFile, describe, output[1], failure[1], filter);
     ::close(output[1]);
     ::close(failure[1]);
     QByteArray why;
@@ -223,7 +223,7 @@ bool runScanJob(const ScanJob &job, const QByteArray &storeBase, const Reaper &r
     // Read whatever the exit code: the launcher's verdict alone reads it.
     // Only a VST 2 scan keeps a store.
     PluginInfo record;
-    if (why.isEmpty() && WIFEXITED(status) && (job.format.isEmpty() || job.format == "vst2"))
+    if (why.isEmpty() && WIFEXITED(status) && describe.isVst2())
         record = readPluginRecord(storeFileIn(QFile::decodeName(store)), QFile::decodeName(job.path));
     const QByteArray description = why.isEmpty() && WIFEXITED(status) ? readDescription(descriptionFile) : QByteArray();
     QDir(QFile::decodeName(store)).removeRecursively();
